@@ -1,0 +1,31 @@
+// The axis line over slice numbers, fitted and evaluated in IEEE single
+// precision: each operation rounded to float (ties to even) before the next,
+// no fused multiply-add, and a result below the smallest normal float flushed
+// to a zero of its sign. Portable code, so every compiler and optimisation
+// level prints the same digits.
+#include "dalk.h"
+
+void fit_axis(run_params &run) {
+    // The difference of two 32-bit slice numbers always fits in 64 bits, and
+    // converting it rounds once, so it never overflows.
+    float d = static_cast<float>(static_cast<int64_t>(run.from) - run.to);
+    if (d == 0.0f) {
+        // A single slice has no line through it; hold it flat at the one
+        // measured point instead of dividing by zero.
+        run.slope = 0.0f;
+        run.intercept = run.axis1;
+        return;
+    }
+    float s = flush_subnormal(run.axis1 - run.axis2);
+    run.slope = flush_subnormal(s / d);
+    float p = flush_subnormal(static_cast<float>(run.from) * run.slope);
+    run.intercept = flush_subnormal(run.axis1 - p);
+}
+
+// The line is anchored on the first slice: its value there comes through the
+// line and may differ from axis1 in the last bit, as at `to` from axis2.
+float axis_at(const run_params &run, int32_t slice) {
+    if (run.from == run.to) return run.axis1; // the measured point itself, signed zero and all
+    float p = flush_subnormal(static_cast<float>(slice) * run.slope);
+    return flush_subnormal(p + run.intercept);
+}

@@ -1,0 +1,55 @@
+// dalk: writes the batch script that reconstructs a run of CT slices one by one,
+// with the rotation axis interpolated in single precision for every slice.
+#pragma once
+
+#include <cfloat>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// Each single-precision operation must be rounded to float before the next one
+// uses it; a wider evaluation method would change printed digits.
+static_assert(FLT_EVAL_METHOD == 0, "float arithmetic must be evaluated in float");
+
+// The one record of a run: filled by the command-line reader, except `slope`
+// and `intercept`, which the axis fit sets; read-only afterwards.
+struct run_params {
+    int32_t from;    // first slice, inclusive
+    float axis1;     // rotation axis measured at slice `from`
+    int32_t to;      // last slice, inclusive
+    float axis2;     // rotation axis measured at slice `to`
+    float delta;     // last argument of every nol2fex line
+    float theta0;    // angle of every mu_rab line
+    float slope;     // axis change per slice
+    float intercept; // the axis line at slice 0
+};
+
+// Every real the tool holds is a normal float, a signed zero, an infinity or a
+// NaN: a result below the smallest normal float becomes a zero of its sign.
+inline float flush_subnormal(float x) {
+    return std::fabs(x) < FLT_MIN ? std::copysign(0.0f, x) : x;
+}
+
+// cmdline.cpp: argument conversion
+extern const char usage_text[];
+bool read_command_line(int argc, const char *const *argv, run_params &run);
+int32_t to_int32(const char *text);
+float to_real(const char *text);
+
+// axis.cpp: the axis line through (from, axis1) and (to, axis2)
+void fit_axis(run_params &run);
+float axis_at(const run_params &run, int32_t slice);
+
+// script.cpp: number formatting and the script writer
+constexpr size_t real_text_max = 48; // "-" + 39 digits + "." + 6 decimals, and a spare
+constexpr size_t int_text_max = 12;  // "-2147483648" and a spare
+size_t format_int(char *out, int32_t n);
+size_t format_real(char *out, float v);
+size_t format_real_exact(char *out, float v);
+bool write_range_complaint(std::FILE *out, const run_params &run);
+bool write_script(std::FILE *out, const run_params &run);
+
+// run.cpp: the run flow; returns the exit status
+int run_dalk(int argc, const char *const *argv, std::FILE *out, std::FILE *err);
+int write_failed(std::FILE *err, int errnum); // reports errnum; returns exit status 2

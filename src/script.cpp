@@ -1,0 +1,300 @@
+// Number formatting and the script writer.
+//
+// A real prints as its float value widened to double, rounded to 17
+// significant digits (ties to even; later digit positions read as 0), and then
+// to six decimals from those digits, a seventh decimal of 5 or more raising the
+// magnitude. Not printf's %f: that rounds the exact value once, and prints
+// 100.007812 where this tool prints 100.007813.
+#include "dalk.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace {
+
+constexpr char digit_pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233"
+                               "34353637383940414243444546474849505152535455565758596061626364656667"
+                               "6869707172737475767778798081828384858687888990919293949596979899";
+
+constexpr uint64_t pow10_u64[] = {1,
+                                  10,
+                                  100,
+                                  1000,
+                                  10000,
+                                  100000,
+                                  1000000,
+                                  10000000,
+                                  100000000,
+                                  1000000000,
+                                  10000000000,
+                                  100000000000,
+                                  1000000000000,
+                                  10000000000000,
+                                  100000000000000,
+                                  1000000000000000,
+                                  10000000000000000};
+
+constexpr uint64_t pow5_u64[] = {1,          5,           25,           125,          625,
+                                 3125,       15625,       78125,        390625,       1953125,
+                                 9765625,    48828125,    244140625,    1220703125,   6103515625,
+                                 30517578125, 152587890625};
+
+// 10^k for k <= 10 are exact floats.
+constexpr float pow10_float[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+char *put_text(char *p, const char *text, size_t len) {
+    std::memcpy(p, text, len);
+    return p + len;
+}
+
+char *put_u64(char *p, uint64_t n) {
+    char tmp[20];
+    char *t = tmp + sizeof tmp;
+    for (; n >= 100; n /= 100) {
+        t -= 2;
+        std::memcpy(t, digit_pairs + 2 * (n % 100), 2);
+    }
+    if (n >= 10) {
+        t -= 2;
+        std::memcpy(t, digit_pairs + 2 * n, 2);
+    } else {
+        *--t = static_cast<char>('0' + n);
+    }
+    return put_text(p, t, static_cast<size_t>(tmp + sizeof tmp - t));
+}
+
+// |v| = mant * 2^exp2 exactly
+struct float_parts {
+    uint32_t mant;
+    int exp2;
+};
+
+float_parts split(float magnitude) {
+    uint32_t bits = std::bit_cast<uint32_t>(magnitude);
+    uint32_t field = bits >> 23 & 0xff, fraction = bits & 0x7fffff;
+    if (field == 0) return {fraction, -149};
+    return {fraction | 0x800000, static_cast<int>(field) - 150};
+}
+
+// ---- fast path: 1 <= |v| < 1e10 -------------------------------------------
+
+// With the first digit at 10^lead (lead <= 9), the 17 significant digits are
+// v * 10^j rounded to an integer, j = 16 - lead >= 7. That is mant * 5^j *
+// 2^(j + exp2), and mant * 5^16 < 2^62, so it is exact in 64 bits; the result
+// stays below 10^17 < 2^57. Six decimals are then a division by 10^(j - 6)
+// after adding half of it.
+char *put_magnitude_fast(char *p, float magnitude) {
+    float_parts f = split(magnitude);
+    int bit_lead = f.exp2 + 23;                // magnitude in [2^bit_lead, 2^(bit_lead+1))
+    int lead = (bit_lead * 1233) >> 12;        // floor(bit_lead * log10(2)), or one less
+    if (magnitude >= pow10_float[lead + 1]) ++lead;
+    int j = 16 - lead;
+    uint64_t scaled = f.mant * pow5_u64[j];
+    int shift = j + f.exp2;
+    uint64_t digits17;
+    if (shift >= 0) {
+        digits17 = scaled << shift;
+    } else {
+        uint64_t q = scaled >> -shift, rest = scaled & ((uint64_t{1} << -shift) - 1);
+        uint64_t half = uint64_t{1} << (-shift - 1);
+        digits17 = q + (rest > half || (rest == half && (q & 1)));
+    }
+    uint64_t millionths = (digits17 + 5 * pow10_u64[j - 7]) / pow10_u64[j - 6];
+    uint32_t decimals = static_cast<uint32_t>(millionths % 1000000);
+    p = put_u64(p, millionths / 1000000);
+    *p++ = '.';
+    p = put_text(p, digit_pairs + 2 * (decimals / 10000), 2);
+    p = put_text(p, digit_pairs + 2 * (decimals / 100 % 100), 2);
+    return put_text(p, digit_pairs + 2 * (decimals % 100), 2);
+}
+
+// ---- general path: any finite float ----------------------------------------
+
+// a = a * m in base 10^9; m < 2^31 keeps every step inside 64 bits.
+void mul_base1e9(uint32_t *limb, int &n, uint32_t m) {
+    uint64_t carry = 0;
+    for (int i = 0; i < n; ++i) {
+        uint64_t t = static_cast<uint64_t>(limb[i]) * m + carry;
+        limb[i] = static_cast<uint32_t>(t % 1000000000);
+        carry = t / 1000000000;
+    }
+    for (; carry != 0; carry /= 1000000000) limb[n++] = static_cast<uint32_t>(carry % 1000000000);
+}
+
+// The exact decimal digits of mant * 2^exp2, without leading zeros: mant *
+// 2^exp2 when exp2 >= 0, else mant * 5^-exp2 with the point -exp2 places from
+// the right. The largest, 2^24 * 5^149 < 10^112, takes 13 limbs.
+int exact_digits(float_parts f, char *digits, int &after_point) {
+    uint32_t limb[16] = {f.mant};
+    int n = 1;
+    after_point = f.exp2 < 0 ? -f.exp2 : 0;
+    for (int e = f.exp2; e > 0; e -= 29) mul_base1e9(limb, n, uint32_t{1} << std::min(e, 29));
+    for (int e = -f.exp2; e > 0; e -= 13) mul_base1e9(limb, n, static_cast<uint32_t>(pow5_u64[std::min(e, 13)]));
+    char *p = put_u64(digits, limb[n - 1]);
+    for (int i = n - 2; i >= 0; --i) {
+        char nine[9];
+        uint32_t v = limb[i];
+        for (int k = 8; k >= 0; --k, v /= 10) nine[k] = static_cast<char>('0' + v % 10);
+        p = put_text(p, nine, 9);
+    }
+    return static_cast<int>(p - digits);
+}
+
+char *put_magnitude_exact(char *p, float magnitude) {
+    char d[160];
+    int after_point;
+    int len = exact_digits(split(magnitude), d, after_point);
+    int lead = len - 1 - after_point; // power of ten of d[0]
+
+    if (len > 17) { // round to 17 significant digits, ties to even
+        bool rest_nonzero = std::any_of(d + 18, d + len, [](char c) { return c != '0'; });
+        bool up = d[17] > '5' || (d[17] == '5' && (rest_nonzero || (d[16] - '0') % 2 == 1));
+        len = 17;
+        if (up) {
+            int i = 16;
+            for (; i >= 0 && d[i] == '9'; --i) d[i] = '0';
+            if (i >= 0) {
+                ++d[i];
+            } else {
+                d[0] = '1'; // 99..9 became 10..0
+                ++lead;
+            }
+        }
+    }
+
+    // Digits from 10^max(lead, 0) down to 10^-6, one spare in front for a carry.
+    char t[real_text_max];
+    int top = std::max(lead, 0), count = top + 7;
+    for (int i = 0; i < count; ++i) {
+        int at = lead - (top - i); // index into d of the digit at 10^(top - i)
+        t[i + 1] = at >= 0 && at < len ? d[at] : '0';
+    }
+    int seventh = lead + 7;
+    char *first = t + 1;
+    if (seventh >= 0 && seventh < len && d[seventh] >= '5') {
+        int i = count;
+        for (; i >= 1 && t[i] == '9'; --i) t[i] = '0';
+        if (i >= 1) {
+            ++t[i];
+        } else {
+            t[0] = '1';
+            first = t;
+            ++count;
+        }
+    }
+    p = put_text(p, first, static_cast<size_t>(count - 6));
+    *p++ = '.';
+    return put_text(p, first + count - 6, 6);
+}
+
+size_t format_real_paths(char *out, float v, bool fast_allowed) {
+    if (std::isnan(v)) return static_cast<size_t>(put_text(out, "nan", 3) - out);
+    char *p = out;
+    if (std::signbit(v)) *p++ = '-';
+    float magnitude = std::fabs(v);
+    if (std::isinf(magnitude))
+        p = put_text(p, "inf", 3);
+    else if (fast_allowed && magnitude < 0x1p-24f) // below 1e-7: no digit reaches six decimals
+        p = put_text(p, "0.000000", 8);
+    else if (fast_allowed && magnitude >= 1.0f && magnitude < 1e10f)
+        p = put_magnitude_fast(p, magnitude);
+    else
+        p = put_magnitude_exact(p, magnitude);
+    return static_cast<size_t>(p - out);
+}
+
+bool put_bytes(std::FILE *out, const char *bytes, size_t len) {
+    return len == 0 || std::fwrite(bytes, 1, len, out) == len;
+}
+
+// ---- the script --------------------------------------------------------------
+
+#define TEXT(s) s, sizeof s - 1
+
+// The slice number's decimal text, counted up in place: from one slice to the
+// next, most often only its last digit changes.
+struct slice_text {
+    char text[int_text_max];
+    size_t start; // the text is text[start..int_text_max)
+};
+
+void slice_text_set(slice_text &s, int32_t n) {
+    char tmp[int_text_max];
+    size_t len = format_int(tmp, n);
+    s.start = int_text_max - len;
+    std::memcpy(s.text + s.start, tmp, len);
+}
+
+void slice_text_next(slice_text &s, int32_t next) {
+    if (next <= 0) { // counting a negative number up shortens it: rewrite it
+        slice_text_set(s, next);
+        return;
+    }
+    size_t i = int_text_max;
+    while (i > s.start && s.text[i - 1] == '9') s.text[--i] = '0';
+    if (i > s.start)
+        ++s.text[i - 1];
+    else
+        s.text[--s.start] = '1';
+}
+
+// The four lines of one slice take at most 32 + 58 + 55 + 59 bytes.
+constexpr size_t block_max = 256;
+char script_buf[1 << 17];
+
+} // namespace
+
+size_t format_int(char *out, int32_t n) {
+    char *p = out;
+    uint32_t magnitude = static_cast<uint32_t>(n);
+    if (n < 0) {
+        *p++ = '-';
+        magnitude = 0u - magnitude;
+    }
+    return static_cast<size_t>(put_u64(p, magnitude) - out);
+}
+
+size_t format_real(char *out, float v) { return format_real_paths(out, v, true); }
+
+size_t format_real_exact(char *out, float v) { return format_real_paths(out, v, false); }
+
+bool write_range_complaint(std::FILE *out, const run_params &run) {
+    char line[64];
+    char *p = put_text(line, TEXT("parameter is wrong. from "));
+    p += format_int(p, run.from);
+    p = put_text(p, TEXT(" to "));
+    p += format_int(p, run.to);
+    return put_bytes(out, line, static_cast<size_t>(p - line)) && std::fflush(out) == 0;
+}
+
+bool write_script(std::FILE *out, const run_params &run) {
+    // The mu_rab and nol2fex lines are the same in every block.
+    char fixed[2 * (16 + real_text_max)];
+    char *f = put_text(fixed, TEXT("mu_rab "));
+    f += format_real(f, run.theta0);
+    f = put_text(f, TEXT("\nnol2fex 16 "));
+    f += format_real(f, run.delta);
+    *f++ = '\n';
+    size_t fixed_len = static_cast<size_t>(f - fixed);
+
+    slice_text slice;
+    slice_text_set(slice, run.from);
+    char *p = script_buf;
+    for (int32_t n = run.from;; ++n) {
+        if (static_cast<size_t>(script_buf + sizeof script_buf - p) < block_max) {
+            if (!put_bytes(out, script_buf, static_cast<size_t>(p - script_buf))) return false;
+            p = script_buf;
+        }
+        p = put_text(p, TEXT("mu_pelk "));
+        p = put_text(p, slice.text + slice.start, int_text_max - slice.start);
+        p = put_text(p, TEXT(" q dark.img\npelk_varn "));
+        p += format_real(p, axis_at(run, n));
+        *p++ = '\n';
+        p = put_text(p, fixed, fixed_len);
+        if (n == run.to) break; // stepping past INT32_MAX would overflow
+        slice_text_next(slice, n + 1);
+    }
+    return put_bytes(out, script_buf, static_cast<size_t>(p - script_buf)) && std::fflush(out) == 0;
+}

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# End-to-end tests of the built binary: standard output, standard error and
+# exit status, compared byte for byte.  Usage: e2e.sh path/to/dalk
+set -u
+dalk=$1
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+passed=0
+failed=0
+
+usage='usage : dalk from axis1 to axis2 (delta) (theta0)> output_file
+'
+
+# block SLICE AXIS [THETA0 [DELTA]]: the four lines of one slice
+block() {
+    printf 'mu_pelk %s q dark.img\npelk_varn %s\nmu_rab %s\nnol2fex 16 %s\n' "$1" "$2" "${3:-0.000000}" "${4:-1.000000}"
+}
+
+verdict() { # NAME OK
+    if [ "$2" = yes ]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAIL: $1"
+    fi
+}
+
+# expect NAME STATUS WANT_OUT WANT_ERR ARGS...: the run must match all three
+expect() {
+    local name=$1 status=$2 want_out=$3 want_err=$4 ok=yes
+    shift 4
+    "$dalk" "$@" >"$tmp/out" 2>"$tmp/err"
+    local got=$?
+    printf '%s' "$want_out" >"$tmp/want_out"
+    printf '%s' "$want_err" >"$tmp/want_err"
+    [ "$got" = "$status" ] || { ok=no; echo "  $name: status $got, want $status"; }
+    cmp -s "$tmp/out" "$tmp/want_out" || { ok=no; echo "  $name: stdout differs"; diff "$tmp/want_out" "$tmp/out" | head -5; }
+    cmp -s "$tmp/err" "$tmp/want_err" || { ok=no; echo "  $name: stderr differs"; diff "$tmp/want_err" "$tmp/err" | head -5; }
+    verdict "$name" "$ok"
+}
+
+expect "three slices" 0 "$(block 10 100.300003; block 11 100.600006; block 12 100.900002)
+" "" 10 100.3 12 100.9
+expect "delta and theta0" 0 "$(block 10 100.300003 -90.000000 2.500000; block 11 100.600006 -90.000000 2.500000; block 12 100.900002 -90.000000 2.500000)
+" "" 10 100.3 12 100.9 2.5 -90
+expect "seven arguments take the defaults" 0 "$(block 1 2.000000; block 2 3.000000; block 3 4.000000)
+" "" 1 2 3 4 5 6 7
+expect "theta0 held in single precision" 0 "$(block 4 1.000000 100.300003)
+" "" 4 1 4 1 1 100.3
+expect "large delta in full" 0 "$(block 0 1.000000 0.000000 100000002004087730000.000000)
+" "" 0 1 0 1 1e20
+expect "negative slices count through zero" 0 "$(block -2 1.000000; block -1 1.000000; block 0 1.000000; block 1 1.000000)
+" "" -2 1 1 1
+expect "one slice carries axis1" 0 "$(block 5 -0.000000 0.000000 2.000000)
+" "" 5 -0 5 7 2
+expect "infinite values" 0 "$(block 0 inf 0.000000 -inf)
+" "" 0 1e39 0 1e39 -1e39
+expect "backward range" 1 "parameter is wrong. from 7 to 3" "" 7 12.5 3 13
+expect "backward range, saturated" 1 "parameter is wrong. from 2147483647 to -2147483648" "" 99999999999 0 -99999999999 0
+expect "no arguments" 255 "" "$usage"
+expect "three arguments" 255 "" "$usage" 10 100.3 12
+expect "to at the 32-bit maximum" 0 "$(block 2147483646 5.000000; block 2147483647 5.000000)
+" "" 2147483646 5 2147483647 5
+expect "to saturated to the 32-bit maximum" 0 "$(block 2147483647 5.000000)
+" "" 2147483647 5 99999999999 6
+expect "from at the 32-bit minimum" 0 "$(block -2147483648 -3.000000; block -2147483647 -3.000000)
+" "" -99999999999 -3 -2147483647 -3
+
+# 0 100 128 101: slope exactly 1/128; slice 1 is a six-decimal tie, away from zero
+"$dalk" 0 100 128 101 >"$tmp/out"
+status=$?
+[ "$status" = 0 ] && [ "$(wc -l <"$tmp/out")" = 516 ] && [ "$(sed -n 6p "$tmp/out")" = "pelk_varn 100.007813" ] &&
+    [ "$(tail -n 3 "$tmp/out" | head -n 1)" = "pelk_varn 101.000000" ] && ok=yes || ok=no
+verdict "six-decimal tie rounds away from zero" $ok
+
+# A full disk: the failure is reported, not passed off as success.
+"$dalk" 10 100.3 12 100.9 >/dev/full 2>"$tmp/err"
+status=$?
+[ "$status" = 2 ] && [ "$(cat "$tmp/err")" = "dalk: error writing standard output: No space left on device" ] && ok=yes || ok=no
+verdict "standard output on /dev/full" $ok
+
+"$dalk" 7 12.5 3 13 >/dev/full 2>"$tmp/err"
+[ $? = 2 ] && grep -q "No space left on device" "$tmp/err" && ok=yes || ok=no
+verdict "range complaint on /dev/full" $ok
+
+# Standard output closed.
+"$dalk" 10 100.3 12 100.9 >&- 2>"$tmp/err"
+status=$?
+[ "$status" = 2 ] && [ "$(cat "$tmp/err")" = "dalk: error writing standard output: Bad file descriptor" ] && ok=yes || ok=no
+verdict "standard output closed" $ok
+
+# A reader that stops early ends a long run promptly.
+first=$(timeout 20 "$dalk" 0 1 100000000 2 | head -n 1)
+[ "$first" = "mu_pelk 0 q dark.img" ] && ok=yes || ok=no
+verdict "broken pipe ends the run" $ok
+
+# A long argument (the kernel's per-argument limit is 128 KiB) and stray bytes.
+long="1.$(head -c 100000 /dev/zero | tr '\0' '0')5"
+expect "100,000-character argument" 0 "$(block 3 1.000000)
+" "" 3 "$long" 3 "$long"
+expect "bytes above 127 end a number" 0 "$(block 12 1.500000)
+" "" $'12\xff' $'1.5\xc3\xa9' 12 2
+expect "leading white space, embedded white space" 0 "$(block 7 1.000000)
+" "" $' \t\n7' $'\v\f\r1 5' 7 2
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]

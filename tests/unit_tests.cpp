@@ -1,0 +1,402 @@
+#include "dalk.h"
+#include "reference.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string real_text(float v) {
+    char buf[real_text_max];
+    return std::string(buf, format_real(buf, v));
+}
+
+std::string exact_text(float v) {
+    char buf[real_text_max];
+    return std::string(buf, format_real_exact(buf, v));
+}
+
+std::string bits_of(float v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%08x", std::bit_cast<uint32_t>(v));
+    return buf;
+}
+
+// Runs the whole tool on an argument vector; captures what it writes.
+struct outcome {
+    int status;
+    std::string out, err;
+};
+
+std::string read_all(std::FILE *f) {
+    std::string s;
+    std::rewind(f);
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
+    std::fclose(f);
+    return s;
+}
+
+outcome run_tool(std::vector<std::string> args) {
+    args.insert(args.begin(), "dalk");
+    std::vector<const char *> argv;
+    for (auto &a : args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    std::FILE *out = std::tmpfile(), *err = std::tmpfile();
+    int status = run_dalk(static_cast<int>(args.size()), argv.data(), out, err);
+    return {status, read_all(out), read_all(err)};
+}
+
+// ---- integer conversion -----------------------------------------------------
+
+TEST(ToInt32, ReadsLeadingDecimalAndSaturates) {
+    struct {
+        const char *text;
+        int32_t want;
+    } cases[] = {
+        {"12", 12},         {"12abc", 12},        {"abc", 0},
+        {"   7", 7},        {"\t\n\v\f\r7", 7},   {"+7", 7},
+        {"-2", -2},         {"2e2", 2},           {"", 0},
+        {"-", 0},           {"+-3", 0},           {"- 3", 0},
+        {"0x1f", 0},        {"007", 7},           {"2147483647", INT32_MAX},
+        {"2147483648", INT32_MAX},                {"-2147483648", INT32_MIN},
+        {"-2147483649", INT32_MIN},               {"99999999999999999999999", INT32_MAX},
+        {"-99999999999999999999999", INT32_MIN},  {"3.9", 3},
+        {"\xc2\xa0" "5", 0}, // no-break space is not white space here
+    };
+    for (auto &c : cases) EXPECT_EQ(to_int32(c.text), c.want) << '"' << c.text << '"';
+}
+
+// ---- real conversion ----------------------------------------------------------
+
+TEST(ToReal, GrammarAndRounding) {
+    struct {
+        const char *text;
+        float want;
+    } cases[] = {
+        {"2e2", 200.0f},
+        {"1.5d1", 15.0f},
+        {"1.5D-1", 0.15f},
+        {"1,5", 1.0f},
+        {"  -.5e+1x", -5.0f},
+        {"5.", 5.0f},
+        {"1e", 1.0f},
+        {"1e+", 1.0f},
+        {"1.2.3", 1.2f},
+        {"1e2.5", 100.0f},
+        {".", 0.0f},
+        {"-", 0.0f},
+        {"+.e1", 0.0f},
+        {"0x10", 0.0f},
+        {"inf", 0.0f},
+        {"nan", 0.0f},
+        {"100.3", 100.3f},
+        {"3.4028235e38", FLT_MAX},
+        {"1e39", INFINITY},
+        {"-1e39", -INFINITY},
+        {"1e99999999999999999999999", INFINITY},
+        {"1.1754944e-38", FLT_MIN},
+        {"1e-39", 0.0f},
+        {"1e-99999999999999999999999", 0.0f},
+        {"0e99999999999999999999999", 0.0f},
+        // 1 + 2^-24 + 2.5e-17 rounds to the double 1 + 2^-24, a float tie that
+        // goes to even: reading straight to float would give 1 + 2^-23.
+        {"1.0000000596046448", 1.0f},
+    };
+    for (auto &c : cases) EXPECT_EQ(bits_of(to_real(c.text)), bits_of(c.want)) << '"' << c.text << '"';
+}
+
+TEST(ToReal, SignedZerosAndFlush) {
+    struct {
+        const char *text;
+        bool negative_zero;
+    } cases[] = {{"-0", true}, {"-0.0e5", true}, {"-1e-39", true}, {"-1e-300", true},
+                 {"0", false}, {"1e-39", false}, {"-", false},     {"-x", false}};
+    for (auto &c : cases) {
+        float v = to_real(c.text);
+        EXPECT_EQ(v, 0.0f) << c.text;
+        EXPECT_EQ(std::signbit(v), c.negative_zero) << c.text;
+    }
+}
+
+TEST(ToReal, LongArguments) {
+    const std::string tie_1_24_53 = "1.00000005960464488641292746251565404236316680908203125";
+    struct {
+        std::string text;
+        float want;
+    } cases[] = {
+        {std::string("1") + std::string(5000, '0'), INFINITY},
+        {std::string("0.") + std::string(5000, '0') + "1", 0.0f},
+        {std::string(5000, '0') + "1.25", 1.25f},
+        {std::string("1.") + std::string(5000, '0') + "1", 1.0f},
+        {std::string("123") + std::string(30, '0') + "." + std::string(5000, '9'), 1.23e32f},
+        // 1 + 2^-24 + 2^-53 is a tie between two doubles: to even, it reads as
+        // 1 + 2^-24, a float tie that goes to 1; a nonzero digit 5,000 places
+        // on lifts it to the double above, which is nearer 1 + 2^-23.
+        {tie_1_24_53, 1.0f},
+        {tie_1_24_53 + std::string(5000, '0') + "1", 1.00000012f},
+        {std::string("3.4028235677973366") + std::string(4000, '0') + "1e38", INFINITY},
+    };
+    for (auto &c : cases) EXPECT_EQ(to_real(c.text.c_str()), c.want) << c.text.substr(0, 40);
+}
+
+// Random texts of every shape, against strtod of the same prefix.
+TEST(ToReal, MatchesStrtodOnRandomTexts) {
+    std::mt19937_64 rng(20261208);
+    const std::string pieces[] = {"0", "1", "9", "5", "00000", "99999", "49999", "50000", ".",
+                                  "e", "E", "d", "D", "+", "-", " ", "x", "7"};
+    for (int i = 0; i < 200000; ++i) {
+        std::string text;
+        int len = static_cast<int>(rng() % 12) + 1;
+        for (int k = 0; k < len; ++k) text += pieces[rng() % std::size(pieces)];
+        if (rng() % 2) text = std::to_string(rng() % 100000) + "." + text;
+        if (rng() % 3 == 0) text.append("e").append(std::to_string(static_cast<int>(rng() % 90) - 45));
+        ASSERT_EQ(bits_of(to_real(text.c_str())), bits_of(ref::to_real(text))) << '"' << text << '"';
+    }
+}
+
+// Decimal neighbours of float and double halfway points, where a wrong
+// rounding step shows first.
+TEST(ToReal, MatchesStrtodNearHalfways) {
+    std::mt19937 rng(7);
+    for (int i = 0; i < 100000; ++i) {
+        uint32_t bits = rng() % 0x7f000000 + 0x00800000;
+        double lo = std::bit_cast<float>(bits), hi = std::bit_cast<float>(bits + 1);
+        double mid = lo + (hi - lo) / 2;
+        if (rng() % 2) mid = std::nextafter(mid, rng() % 2 ? 0.0 : INFINITY);
+        char text[64];
+        std::snprintf(text, sizeof text, "%.*e", static_cast<int>(rng() % 20) + 5, mid);
+        ASSERT_EQ(bits_of(to_real(text)), bits_of(ref::to_real(text))) << text;
+    }
+}
+
+// ---- command line -------------------------------------------------------------
+
+TEST(CommandLine, CountsAndDefaults) {
+    struct {
+        std::vector<const char *> args;
+        bool ok;
+        float delta, theta0;
+    } cases[] = {
+        {{"dalk"}, false, 0, 0},
+        {{"dalk", "1", "2", "3"}, false, 0, 0},
+        {{"dalk", "1", "2", "3", "4"}, true, 1.0f, 0.0f},
+        {{"dalk", "1", "2", "3", "4", "5"}, true, 5.0f, 0.0f},
+        {{"dalk", "1", "2", "3", "4", "5", "6"}, true, 5.0f, 6.0f},
+        {{"dalk", "1", "2", "3", "4", "5", "6", "7"}, true, 1.0f, 0.0f},
+        {{"dalk", "1", "2", "3", "4", "5", "6", "7", "8"}, true, 1.0f, 0.0f},
+    };
+    for (auto &c : cases) {
+        run_params run{};
+        ASSERT_EQ(read_command_line(static_cast<int>(c.args.size()), c.args.data(), run), c.ok)
+            << c.args.size();
+        if (!c.ok) continue;
+        EXPECT_EQ(run.from, 1);
+        EXPECT_EQ(run.axis1, 2.0f);
+        EXPECT_EQ(run.to, 3);
+        EXPECT_EQ(run.axis2, 4.0f);
+        EXPECT_EQ(run.delta, c.delta) << c.args.size();
+        EXPECT_EQ(run.theta0, c.theta0) << c.args.size();
+    }
+}
+
+// ---- axis model -------------------------------------------------------------------
+
+TEST(Axis, SinglePrecisionLineAnchoredOnFirstSlice) {
+    struct {
+        int32_t from;
+        float axis1;
+        int32_t to;
+        float axis2;
+        int32_t slice;
+        const char *want;
+    } cases[] = {
+        {10, 100.3f, 12, 100.9f, 10, "100.300003"},
+        {10, 100.3f, 12, 100.9f, 11, "100.600006"}, // a double-precision line gives 100.600002
+        {10, 100.3f, 12, 100.9f, 12, "100.900002"},
+        {0, 100.0f, 128, 101.0f, 1, "100.007813"}, // slope exactly 1/128: a six-decimal tie
+        {5, 42.5f, 9, 42.5f, 7, "42.500000"},
+        {-2, 1.0f, 2, -1.0f, 0, "0.000000"},
+        {-2, 1.0f, 2, -1.0f, 1, "-0.500000"},
+        {3, 250.0f, 3, 250.0f, 3, "250.000000"},   // one slice: the measured point itself
+        {3, -0.0f, 3, 7.0f, 3, "-0.000000"},
+        {0, 1.5e-38f, 1, 1.3e-38f, 0, "0.000000"}, // a subnormal difference flushes to zero
+        {INT32_MIN, 0.0f, INT32_MAX, 1.0f, INT32_MAX, "1.000000"},
+        {INT32_MIN, 0.0f, INT32_MAX, 1.0f, INT32_MIN, "0.000000"},
+    };
+    for (auto &c : cases) {
+        run_params run{c.from, c.axis1, c.to, c.axis2, 1.0f, 0.0f, 0.0f, 0.0f};
+        fit_axis(run);
+        EXPECT_EQ(real_text(axis_at(run, c.slice)), c.want) << c.from << ' ' << c.to << ' ' << c.slice;
+    }
+}
+
+TEST(Axis, ResultsBelowSmallestNormalFlushToSignedZero) {
+    run_params run{0, 1.5e-38f, 1, 1.3e-38f, 1.0f, 0.0f, 0.0f, 0.0f};
+    fit_axis(run);
+    EXPECT_EQ(bits_of(run.slope), bits_of(-0.0f)); // 1.3e-38 - 1.5e-38 is subnormal
+    EXPECT_EQ(run.intercept, 1.5e-38f);
+    run = {1, 1.2e-38f, 2, 1.2e-38f, 1.0f, 0.0f, 0.0f, 0.0f};
+    fit_axis(run);
+    EXPECT_EQ(bits_of(axis_at(run, -1)), bits_of(1.2e-38f));
+    run = {0, 1.5f * FLT_MIN, 3, -1.5f * FLT_MIN, 1.0f, 0.0f, 0.0f, 0.0f};
+    fit_axis(run); // slope -FLT_MIN, intercept 1.5 * FLT_MIN
+    EXPECT_EQ(bits_of(axis_at(run, 1)), bits_of(0.0f));  // 0.5 * FLT_MIN
+    EXPECT_EQ(bits_of(axis_at(run, 2)), bits_of(-0.0f)); // -0.5 * FLT_MIN
+    EXPECT_EQ(bits_of(axis_at(run, 3)), bits_of(-1.5f * FLT_MIN));
+}
+
+// ---- number formatting --------------------------------------------------------------
+
+TEST(FormatReal, FixedSixDecimalsFromSeventeenDigits) {
+    struct {
+        float v;
+        const char *want;
+    } cases[] = {
+        {1.0f, "1.000000"},
+        {0.0f, "0.000000"},
+        {-0.0f, "-0.000000"},
+        {100.0078125f, "100.007813"},
+        {-100.0078125f, "-100.007813"},
+        {100.3f, "100.300003"},
+        {-90.0f, "-90.000000"},
+        {2.5f, "2.500000"},
+        {1e20f, "100000002004087730000.000000"},
+        {FLT_MAX, "340282346638528860000000000000000000000.000000"},
+        {-FLT_MAX, "-340282346638528860000000000000000000000.000000"},
+        {16777216.0f, "16777216.000000"},
+        {9999998976.0f, "9999998976.000000"}, // the float below 1e10
+        {1e10f, "10000000000.000000"},
+        {0.5e-6f, "0.000000"}, // 4.9999998737621307e-07
+        {0.6e-6f, "0.000001"},
+        {-0.4e-6f, "-0.000000"}, // a negative value printing as zero keeps its sign
+        {0.9999999f, "1.000000"},
+        {0.99999994f, "1.000000"},
+        {0.1f, "0.100000"},
+        {FLT_MIN, "0.000000"},
+        {0x1p-149f, "0.000000"},
+        {INFINITY, "inf"},
+        {-INFINITY, "-inf"},
+        {NAN, "nan"},
+        {-NAN, "nan"},
+    };
+    for (auto &c : cases) {
+        EXPECT_EQ(real_text(c.v), c.want) << bits_of(c.v);
+        EXPECT_EQ(exact_text(c.v), c.want) << bits_of(c.v);
+    }
+}
+
+// Both paths against the to_chars reference, on random bit patterns and on
+// the six-decimal halfway points of the fast path's range.
+TEST(FormatReal, PathsAgreeWithReference) {
+    std::mt19937 rng(11);
+    std::vector<float> values;
+    for (int i = 0; i < 300000; ++i) values.push_back(std::bit_cast<float>(static_cast<uint32_t>(rng())));
+    for (int i = 0; i < 300000; ++i) values.push_back(std::ldexp(static_cast<float>(rng() % 0x1000000), -static_cast<int>(rng() % 30)));
+    for (int i = 1; i < 100000; ++i) values.push_back(static_cast<float>(i) + 0.0078125f * static_cast<float>(rng() % 128));
+    for (float v : values) {
+        std::string want = ref::format(v);
+        ASSERT_EQ(real_text(v), want) << bits_of(v);
+        ASSERT_EQ(exact_text(v), want) << bits_of(v);
+    }
+}
+
+TEST(FormatInt, Decimal) {
+    struct {
+        int32_t n;
+        const char *want;
+    } cases[] = {{0, "0"}, {7, "7"}, {-2, "-2"}, {100, "100"}, {INT32_MAX, "2147483647"}, {INT32_MIN, "-2147483648"}};
+    for (auto &c : cases) {
+        char buf[int_text_max];
+        EXPECT_EQ(std::string(buf, format_int(buf, c.n)), c.want);
+    }
+}
+
+// ---- the whole run ----------------------------------------------------------------------
+
+std::string block(const std::string &slice, const std::string &axis, const std::string &theta0,
+                  const std::string &delta) {
+    return "mu_pelk " + slice + " q dark.img\npelk_varn " + axis + "\nmu_rab " + theta0 +
+           "\nnol2fex 16 " + delta + "\n";
+}
+
+TEST(Run, ExitStatusesAndStreams) {
+    struct {
+        std::vector<std::string> args;
+        int status;
+        std::string out, err;
+    } cases[] = {
+        {{"10", "100.3", "12", "100.9"},
+         0,
+         block("10", "100.300003", "0.000000", "1.000000") + block("11", "100.600006", "0.000000", "1.000000") +
+             block("12", "100.900002", "0.000000", "1.000000"),
+         ""},
+        {{"10", "100.3", "10", "100.9", "2.5", "-90"}, 0, block("10", "100.300003", "-90.000000", "2.500000"), ""},
+        {{"5", "1", "5", "1", "1e20"}, 0, block("5", "1.000000", "0.000000", "100000002004087730000.000000"), ""},
+        {{"1", "1e39", "2", "0", "-1e99", "x"}, 0,
+         block("1", "nan", "0.000000", "-inf") + block("2", "nan", "0.000000", "-inf"), ""},
+        {{"7", "12.5", "3", "13"}, 1, "parameter is wrong. from 7 to 3", ""},
+        {{"-1", "0", "-2147483648", "0"}, 1, "parameter is wrong. from -1 to -2147483648", ""},
+        {{"1", "2", "3"}, -1, "", "usage : dalk from axis1 to axis2 (delta) (theta0)> output_file\n"},
+        {{}, -1, "", "usage : dalk from axis1 to axis2 (delta) (theta0)> output_file\n"},
+    };
+    for (auto &c : cases) {
+        outcome got = run_tool(c.args);
+        EXPECT_EQ(got.status, c.status) << c.args.size();
+        EXPECT_EQ(got.out, c.out);
+        EXPECT_EQ(got.err, c.err);
+    }
+}
+
+// The slice number is counted up in place; check it against a fresh
+// conversion across sign changes, carries and both ends of the range.
+TEST(Run, SliceNumbersCountUpCorrectly) {
+    struct {
+        std::string from, to;
+    } ranges[] = {{"-1002", "1002"}, {"9", "10"}, {"99998", "100001"}, {"-2147483648", "-2147482000"},
+                  {"2147482000", "2147483647"}};
+    for (auto &r : ranges) {
+        outcome got = run_tool({r.from, "1", r.to, "2"});
+        ASSERT_EQ(got.status, 0);
+        std::string want_labels, got_labels;
+        for (int64_t n = std::stoll(r.from); n <= std::stoll(r.to); ++n)
+            want_labels += "mu_pelk " + std::to_string(n) + " q dark.img\n";
+        for (size_t at = 0; (at = got.out.find("mu_pelk ", at)) != std::string::npos;) {
+            size_t end = got.out.find('\n', at) + 1;
+            got_labels += got.out.substr(at, end - at);
+            at = end;
+        }
+        EXPECT_EQ(got_labels, want_labels) << r.from << ".." << r.to;
+    }
+}
+
+// A long run crosses many buffer boundaries; every block must be intact and
+// agree with a line-by-line rendering through the exact formatter.
+TEST(Run, LongRunMatchesLineByLineRendering) {
+    outcome got = run_tool({"-3000", "-0.001", "40000", "2.5e3", "0.25", "1e-3"});
+    ASSERT_EQ(got.status, 0);
+    run_params run{-3000, to_real("-0.001"), 40000, to_real("2.5e3"), 0.25f, to_real("1e-3"), 0, 0};
+    fit_axis(run);
+    std::string want;
+    for (int32_t n = run.from; n <= run.to; ++n)
+        want += block(std::to_string(n), exact_text(axis_at(run, n)), exact_text(run.theta0), exact_text(run.delta));
+    EXPECT_EQ(got.out, want);
+}
+
+TEST(Run, WriteFailureIsReportedNotHidden) {
+    std::FILE *full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    std::FILE *err = std::tmpfile();
+    const char *argv[] = {"dalk", "1", "2", "3", "4", nullptr};
+    EXPECT_EQ(run_dalk(5, argv, full, err), 2);
+    EXPECT_EQ(read_all(err), std::string("dalk: error writing standard output: ") + std::strerror(ENOSPC) + "\n");
+    std::fclose(full);
+}
+
+} // namespace
