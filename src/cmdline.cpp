@@ -8,8 +8,12 @@ const char usage_text[] = "usage : dalk from axis1 to axis2 (delta) (theta0)> ou
 
 namespace {
 
-bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_space(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // ---- decimal text ----------------------------------------------------------
 
@@ -20,11 +24,11 @@ constexpr int max_digits = 768;
 // value = digits (as an integer) * 10^exp10, plus a little more when truncated
 struct decimal {
     uint8_t digit[max_digits];
-    int count;       // stored significant digits; the first is nonzero
-    bool truncated;  // a nonzero digit was dropped past max_digits
+    int count;      // stored significant digits; the first is nonzero
+    bool truncated; // a nonzero digit was dropped past max_digits
     int64_t exp10;
     bool negative;
-    bool is_number;  // the text had at least one mantissa digit
+    bool is_number; // the text had at least one mantissa digit
 };
 
 // Exponent digits beyond this bound cannot change the result, and stopping
@@ -214,8 +218,9 @@ int32_t to_int32(const char *s) {
     int64_t magnitude = 0;
     for (; is_digit(*s); ++s)
         if (magnitude <= INT32_MAX) magnitude = magnitude * 10 + (*s - '0');
-    if (negative) return magnitude > -static_cast<int64_t>(INT32_MIN) ? INT32_MIN
-                                                                       : static_cast<int32_t>(-magnitude);
+    if (negative)
+        return magnitude > -static_cast<int64_t>(INT32_MIN) ? INT32_MIN
+                                                            : static_cast<int32_t>(-magnitude);
     return magnitude > INT32_MAX ? INT32_MAX : static_cast<int32_t>(magnitude);
 }
 

@@ -13,9 +13,10 @@
 
 namespace {
 
-constexpr char digit_pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233"
-                               "34353637383940414243444546474849505152535455565758596061626364656667"
-                               "6869707172737475767778798081828384858687888990919293949596979899";
+constexpr char digit_pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233"
+    "34353637383940414243444546474849505152535455565758596061626364656667"
+    "6869707172737475767778798081828384858687888990919293949596979899";
 
 constexpr uint64_t pow10_u64[] = {1,
                                   10,
@@ -33,36 +34,34 @@ constexpr uint64_t pow10_u64[] = {1,
                                   10000000000000,
                                   100000000000000,
                                   1000000000000000,
-                                  10000000000000000};
+                                  10000000000000000,
+                                  100000000000000000,
+                                  1000000000000000000,
+                                  10000000000000000000u};
 
-constexpr uint64_t pow5_u64[] = {1,          5,           25,           125,          625,
-                                 3125,       15625,       78125,        390625,       1953125,
-                                 9765625,    48828125,    244140625,    1220703125,   6103515625,
-                                 30517578125, 152587890625};
-
-// 10^k for k <= 10 are exact floats.
-constexpr float pow10_float[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                                 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+// 5^k for k <= 13 fit in 32 bits
+constexpr uint32_t pow5_u32[] = {1,     5,      25,      125,     625,      3125,      15625,
+                                 78125, 390625, 1953125, 9765625, 48828125, 244140625, 1220703125};
 
 char *put_text(char *p, const char *text, size_t len) {
     std::memcpy(p, text, len);
     return p + len;
 }
 
-char *put_u64(char *p, uint64_t n) {
-    char tmp[20];
-    char *t = tmp + sizeof tmp;
-    for (; n >= 100; n /= 100) {
-        t -= 2;
-        std::memcpy(t, digit_pairs + 2 * (n % 100), 2);
+// n in decimal, written straight into place.
+char *put_decimal(char *p, uint64_t n) {
+    size_t len = 1;
+    while (len < 20 && n >= pow10_u64[len]) ++len;
+    char *end = p + len;
+    for (p = end; n >= 100; n /= 100) {
+        p -= 2;
+        std::memcpy(p, digit_pairs + 2 * (n % 100), 2);
     }
-    if (n >= 10) {
-        t -= 2;
-        std::memcpy(t, digit_pairs + 2 * n, 2);
-    } else {
-        *--t = static_cast<char>('0' + n);
-    }
-    return put_text(p, t, static_cast<size_t>(tmp + sizeof tmp - t));
+    if (n >= 10)
+        std::memcpy(p - 2, digit_pairs + 2 * n, 2);
+    else
+        p[-1] = static_cast<char>('0' + n);
+    return end;
 }
 
 // |v| = mant * 2^exp2 exactly
@@ -78,36 +77,32 @@ float_parts split(float magnitude) {
     return {fraction | 0x800000, static_cast<int>(field) - 150};
 }
 
-// ---- fast path: 1 <= |v| < 1e10 -------------------------------------------
+// ---- fast path: |v| < 1e10 ----------------------------------------------------
 
-// With the first digit at 10^lead (lead <= 9), the 17 significant digits are
-// v * 10^j rounded to an integer, j = 16 - lead >= 7. That is mant * 5^j *
-// 2^(j + exp2), and mant * 5^16 < 2^62, so it is exact in 64 bits; the result
-// stays below 10^17 < 2^57. Six decimals are then a division by 10^(j - 6)
-// after adding half of it.
+// Below 1e10 the two roundings come to one: |v| * 10^6 rounded half up. A
+// float m * 2^-k is either exactly on a six-decimal halfway point, which has at
+// most 17 significant digits and so survives the first rounding, or at least
+// |v| * 3e-14 away from every one, while rounding to 17 significant digits
+// moves it by at most |v| * 5e-17: never across such a point.
 char *put_magnitude_fast(char *p, float magnitude) {
-    float_parts f = split(magnitude);
-    int bit_lead = f.exp2 + 23;                // magnitude in [2^bit_lead, 2^(bit_lead+1))
-    int lead = (bit_lead * 1233) >> 12;        // floor(bit_lead * log10(2)), or one less
-    if (magnitude >= pow10_float[lead + 1]) ++lead;
-    int j = 16 - lead;
-    uint64_t scaled = f.mant * pow5_u64[j];
-    int shift = j + f.exp2;
-    uint64_t digits17;
-    if (shift >= 0) {
-        digits17 = scaled << shift;
-    } else {
-        uint64_t q = scaled >> -shift, rest = scaled & ((uint64_t{1} << -shift) - 1);
-        uint64_t half = uint64_t{1} << (-shift - 1);
-        digits17 = q + (rest > half || (rest == half && (q & 1)));
+    uint64_t millionths = 0; // below 2^-24, |v| * 10^6 < 0.06
+    if (magnitude >= 0x1p-24f) {
+        float_parts f = split(magnitude);
+        uint64_t scaled = uint64_t{f.mant} * 1000000; // < 2^44
+        if (f.exp2 >= 0) {
+            millionths = scaled << f.exp2; // < 10^16
+        } else {
+            int k = -f.exp2; // 1..47 here
+            millionths = (scaled + (uint64_t{1} << (k - 1))) >> k;
+        }
     }
-    uint64_t millionths = (digits17 + 5 * pow10_u64[j - 7]) / pow10_u64[j - 6];
     uint32_t decimals = static_cast<uint32_t>(millionths % 1000000);
-    p = put_u64(p, millionths / 1000000);
+    p = put_decimal(p, millionths / 1000000);
     *p++ = '.';
-    p = put_text(p, digit_pairs + 2 * (decimals / 10000), 2);
-    p = put_text(p, digit_pairs + 2 * (decimals / 100 % 100), 2);
-    return put_text(p, digit_pairs + 2 * (decimals % 100), 2);
+    std::memcpy(p, digit_pairs + 2 * (decimals / 10000), 2);
+    std::memcpy(p + 2, digit_pairs + 2 * (decimals / 100 % 100), 2);
+    std::memcpy(p + 4, digit_pairs + 2 * (decimals % 100), 2);
+    return p + 6;
 }
 
 // ---- general path: any finite float ----------------------------------------
@@ -131,8 +126,8 @@ int exact_digits(float_parts f, char *digits, int &after_point) {
     int n = 1;
     after_point = f.exp2 < 0 ? -f.exp2 : 0;
     for (int e = f.exp2; e > 0; e -= 29) mul_base1e9(limb, n, uint32_t{1} << std::min(e, 29));
-    for (int e = -f.exp2; e > 0; e -= 13) mul_base1e9(limb, n, static_cast<uint32_t>(pow5_u64[std::min(e, 13)]));
-    char *p = put_u64(digits, limb[n - 1]);
+    for (int e = -f.exp2; e > 0; e -= 13) mul_base1e9(limb, n, pow5_u32[std::min(e, 13)]);
+    char *p = put_decimal(digits, limb[n - 1]);
     for (int i = n - 2; i >= 0; --i) {
         char nine[9];
         uint32_t v = limb[i];
@@ -196,9 +191,7 @@ size_t format_real_paths(char *out, float v, bool fast_allowed) {
     float magnitude = std::fabs(v);
     if (std::isinf(magnitude))
         p = put_text(p, "inf", 3);
-    else if (fast_allowed && magnitude < 0x1p-24f) // below 1e-7: no digit reaches six decimals
-        p = put_text(p, "0.000000", 8);
-    else if (fast_allowed && magnitude >= 1.0f && magnitude < 1e10f)
+    else if (fast_allowed && magnitude < 1e10f)
         p = put_magnitude_fast(p, magnitude);
     else
         p = put_magnitude_exact(p, magnitude);
@@ -213,36 +206,55 @@ bool put_bytes(std::FILE *out, const char *bytes, size_t len) {
 
 #define TEXT(s) s, sizeof s - 1
 
-// The slice number's decimal text, counted up in place: from one slice to the
-// next, most often only its last digit changes.
-struct slice_text {
-    char text[int_text_max];
-    size_t start; // the text is text[start..int_text_max)
+// "mu_pelk N q dark.img\npelk_varn ", the text before each slice's axis value,
+// with the slice number counted up in place: from one slice to the next, most
+// often only its last digit changes.
+struct slice_head {
+    char text[48];
+    size_t len;
 };
+constexpr size_t slice_digits_at = sizeof "mu_pelk " - 1;
 
-void slice_text_set(slice_text &s, int32_t n) {
-    char tmp[int_text_max];
-    size_t len = format_int(tmp, n);
-    s.start = int_text_max - len;
-    std::memcpy(s.text + s.start, tmp, len);
+void slice_head_set(slice_head &h, int32_t n) {
+    char *p = put_text(h.text, TEXT("mu_pelk "));
+    p += format_int(p, n);
+    p = put_text(p, TEXT(" q dark.img\npelk_varn "));
+    h.len = static_cast<size_t>(p - h.text);
 }
 
-void slice_text_next(slice_text &s, int32_t next) {
+void slice_head_next(slice_head &h, int32_t next) {
     if (next <= 0) { // counting a negative number up shortens it: rewrite it
-        slice_text_set(s, next);
+        slice_head_set(h, next);
         return;
     }
-    size_t i = int_text_max;
-    while (i > s.start && s.text[i - 1] == '9') s.text[--i] = '0';
-    if (i > s.start)
-        ++s.text[i - 1];
+    size_t i = h.len - (sizeof " q dark.img\npelk_varn " - 1);
+    while (i > slice_digits_at && h.text[i - 1] == '9') h.text[--i] = '0';
+    if (i > slice_digits_at)
+        ++h.text[i - 1];
     else
-        s.text[--s.start] = '1';
+        slice_head_set(h, next); // 99..9 became 100..0
 }
 
-// The four lines of one slice take at most 32 + 58 + 55 + 59 bytes.
-constexpr size_t block_max = 256;
-char script_buf[1 << 17];
+// The mu_rab and nol2fex lines, the same in every block.
+struct slice_tail {
+    char text[128];
+    size_t len;
+};
+
+void slice_tail_set(slice_tail &t, const run_params &run) {
+    char *p = put_text(t.text, TEXT("mu_rab "));
+    p += format_real(p, run.theta0);
+    p = put_text(p, TEXT("\nnol2fex 16 "));
+    p += format_real(p, run.delta);
+    *p++ = '\n';
+    t.len = static_cast<size_t>(p - t.text);
+}
+
+// Head and tail are copied whole, a fixed size the compiler can inline, and
+// the write position then advances by their length: a block needs at most
+// 48 + 48 + 128 bytes of room.
+constexpr size_t block_room = 256;
+char script_buf[1 << 16];
 
 } // namespace
 
@@ -253,12 +265,16 @@ size_t format_int(char *out, int32_t n) {
         *p++ = '-';
         magnitude = 0u - magnitude;
     }
-    return static_cast<size_t>(put_u64(p, magnitude) - out);
+    return static_cast<size_t>(put_decimal(p, magnitude) - out);
 }
 
-size_t format_real(char *out, float v) { return format_real_paths(out, v, true); }
+size_t format_real(char *out, float v) {
+    return format_real_paths(out, v, true);
+}
 
-size_t format_real_exact(char *out, float v) { return format_real_paths(out, v, false); }
+size_t format_real_exact(char *out, float v) {
+    return format_real_paths(out, v, false);
+}
 
 bool write_range_complaint(std::FILE *out, const run_params &run) {
     char line[64];
@@ -270,31 +286,24 @@ bool write_range_complaint(std::FILE *out, const run_params &run) {
 }
 
 bool write_script(std::FILE *out, const run_params &run) {
-    // The mu_rab and nol2fex lines are the same in every block.
-    char fixed[2 * (16 + real_text_max)];
-    char *f = put_text(fixed, TEXT("mu_rab "));
-    f += format_real(f, run.theta0);
-    f = put_text(f, TEXT("\nnol2fex 16 "));
-    f += format_real(f, run.delta);
-    *f++ = '\n';
-    size_t fixed_len = static_cast<size_t>(f - fixed);
-
-    slice_text slice;
-    slice_text_set(slice, run.from);
+    slice_tail tail;
+    slice_tail_set(tail, run);
+    slice_head head;
+    slice_head_set(head, run.from);
     char *p = script_buf;
     for (int32_t n = run.from;; ++n) {
-        if (static_cast<size_t>(script_buf + sizeof script_buf - p) < block_max) {
+        if (static_cast<size_t>(script_buf + sizeof script_buf - p) < block_room) {
             if (!put_bytes(out, script_buf, static_cast<size_t>(p - script_buf))) return false;
             p = script_buf;
         }
-        p = put_text(p, TEXT("mu_pelk "));
-        p = put_text(p, slice.text + slice.start, int_text_max - slice.start);
-        p = put_text(p, TEXT(" q dark.img\npelk_varn "));
+        std::memcpy(p, head.text, sizeof head.text);
+        p += head.len;
         p += format_real(p, axis_at(run, n));
         *p++ = '\n';
-        p = put_text(p, fixed, fixed_len);
+        std::memcpy(p, tail.text, sizeof tail.text);
+        p += tail.len;
         if (n == run.to) break; // stepping past INT32_MAX would overflow
-        slice_text_next(slice, n + 1);
+        slice_head_next(head, n + 1);
     }
     return put_bytes(out, script_buf, static_cast<size_t>(p - script_buf)) && std::fflush(out) == 0;
 }

@@ -14,8 +14,12 @@
 
 namespace ref {
 
-inline bool space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-inline bool digit(char c) { return c >= '0' && c <= '9'; }
+inline bool space(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+inline bool digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // strtod of the longest decimal prefix, with d/D read as e, rounded to float
 // and flushed below the smallest normal float.
@@ -73,14 +77,15 @@ inline std::string format(float v) {
     if (a == 0) return sign + "0.000000";
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 16);
-    std::string sci(buf, res.ptr);            // d.dddddddddddddddde+XX
+    std::string sci(buf, res.ptr); // d.dddddddddddddddde+XX
     std::string digits = sci.substr(0, 1) + sci.substr(2, 16);
     int exp10 = std::atoi(sci.c_str() + sci.find('e') + 1); // first digit at 10^exp10
     // Place the digits on a fixed grid from 10^40 down to 10^-7.
     std::string grid(48, '0');
     for (int k = 0; k < 17; ++k) {
         int power = exp10 - k;
-        if (power <= 40 && power >= -7) grid[static_cast<size_t>(40 - power)] = digits[static_cast<size_t>(k)];
+        if (power <= 40 && power >= -7)
+            grid[static_cast<size_t>(40 - power)] = digits[static_cast<size_t>(k)];
     }
     bool up = grid[47] >= '5';
     grid.pop_back();

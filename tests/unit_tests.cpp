@@ -60,15 +60,30 @@ TEST(ToInt32, ReadsLeadingDecimalAndSaturates) {
         const char *text;
         int32_t want;
     } cases[] = {
-        {"12", 12},         {"12abc", 12},        {"abc", 0},
-        {"   7", 7},        {"\t\n\v\f\r7", 7},   {"+7", 7},
-        {"-2", -2},         {"2e2", 2},           {"", 0},
-        {"-", 0},           {"+-3", 0},           {"- 3", 0},
-        {"0x1f", 0},        {"007", 7},           {"2147483647", INT32_MAX},
-        {"2147483648", INT32_MAX},                {"-2147483648", INT32_MIN},
-        {"-2147483649", INT32_MIN},               {"99999999999999999999999", INT32_MAX},
-        {"-99999999999999999999999", INT32_MIN},  {"3.9", 3},
-        {"\xc2\xa0" "5", 0}, // no-break space is not white space here
+        {"12", 12},
+        {"12abc", 12},
+        {"abc", 0},
+        {"   7", 7},
+        {"\t\n\v\f\r7", 7},
+        {"+7", 7},
+        {"-2", -2},
+        {"2e2", 2},
+        {"", 0},
+        {"-", 0},
+        {"+-3", 0},
+        {"- 3", 0},
+        {"0x1f", 0},
+        {"007", 7},
+        {"2147483647", INT32_MAX},
+        {"2147483648", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"-2147483649", INT32_MIN},
+        {"99999999999999999999999", INT32_MAX},
+        {"-99999999999999999999999", INT32_MIN},
+        {"3.9", 3},
+        {"\xc2\xa0"
+         "5",
+         0}, // no-break space is not white space here
     };
     for (auto &c : cases) EXPECT_EQ(to_int32(c.text), c.want) << '"' << c.text << '"';
 }
@@ -109,7 +124,8 @@ TEST(ToReal, GrammarAndRounding) {
         // goes to even: reading straight to float would give 1 + 2^-23.
         {"1.0000000596046448", 1.0f},
     };
-    for (auto &c : cases) EXPECT_EQ(bits_of(to_real(c.text)), bits_of(c.want)) << '"' << c.text << '"';
+    for (auto &c : cases)
+        EXPECT_EQ(bits_of(to_real(c.text)), bits_of(c.want)) << '"' << c.text << '"';
 }
 
 TEST(ToReal, SignedZerosAndFlush) {
@@ -150,14 +166,16 @@ TEST(ToReal, LongArguments) {
 TEST(ToReal, MatchesStrtodOnRandomTexts) {
     std::mt19937_64 rng(20261208);
     const std::string pieces[] = {"0", "1", "9", "5", "00000", "99999", "49999", "50000", ".",
-                                  "e", "E", "d", "D", "+", "-", " ", "x", "7"};
+                                  "e", "E", "d", "D", "+",     "-",     " ",     "x",     "7"};
     for (int i = 0; i < 200000; ++i) {
         std::string text;
         int len = static_cast<int>(rng() % 12) + 1;
         for (int k = 0; k < len; ++k) text += pieces[rng() % std::size(pieces)];
         if (rng() % 2) text = std::to_string(rng() % 100000) + "." + text;
-        if (rng() % 3 == 0) text.append("e").append(std::to_string(static_cast<int>(rng() % 90) - 45));
-        ASSERT_EQ(bits_of(to_real(text.c_str())), bits_of(ref::to_real(text))) << '"' << text << '"';
+        if (rng() % 3 == 0)
+            text.append("e").append(std::to_string(static_cast<int>(rng() % 90) - 45));
+        ASSERT_EQ(bits_of(to_real(text.c_str())), bits_of(ref::to_real(text)))
+            << '"' << text << '"';
     }
 }
 
@@ -224,7 +242,7 @@ TEST(Axis, SinglePrecisionLineAnchoredOnFirstSlice) {
         {5, 42.5f, 9, 42.5f, 7, "42.500000"},
         {-2, 1.0f, 2, -1.0f, 0, "0.000000"},
         {-2, 1.0f, 2, -1.0f, 1, "-0.500000"},
-        {3, 250.0f, 3, 250.0f, 3, "250.000000"},   // one slice: the measured point itself
+        {3, 250.0f, 3, 250.0f, 3, "250.000000"}, // one slice: the measured point itself
         {3, -0.0f, 3, 7.0f, 3, "-0.000000"},
         {0, 1.5e-38f, 1, 1.3e-38f, 0, "0.000000"}, // a subnormal difference flushes to zero
         {INT32_MIN, 0.0f, INT32_MAX, 1.0f, INT32_MAX, "1.000000"},
@@ -233,7 +251,8 @@ TEST(Axis, SinglePrecisionLineAnchoredOnFirstSlice) {
     for (auto &c : cases) {
         run_params run{c.from, c.axis1, c.to, c.axis2, 1.0f, 0.0f, 0.0f, 0.0f};
         fit_axis(run);
-        EXPECT_EQ(real_text(axis_at(run, c.slice)), c.want) << c.from << ' ' << c.to << ' ' << c.slice;
+        EXPECT_EQ(real_text(axis_at(run, c.slice)), c.want)
+            << c.from << ' ' << c.to << ' ' << c.slice;
     }
 }
 
@@ -246,7 +265,7 @@ TEST(Axis, ResultsBelowSmallestNormalFlushToSignedZero) {
     fit_axis(run);
     EXPECT_EQ(bits_of(axis_at(run, -1)), bits_of(1.2e-38f));
     run = {0, 1.5f * FLT_MIN, 3, -1.5f * FLT_MIN, 1.0f, 0.0f, 0.0f, 0.0f};
-    fit_axis(run); // slope -FLT_MIN, intercept 1.5 * FLT_MIN
+    fit_axis(run);                                       // slope -FLT_MIN, intercept 1.5 * FLT_MIN
     EXPECT_EQ(bits_of(axis_at(run, 1)), bits_of(0.0f));  // 0.5 * FLT_MIN
     EXPECT_EQ(bits_of(axis_at(run, 2)), bits_of(-0.0f)); // -0.5 * FLT_MIN
     EXPECT_EQ(bits_of(axis_at(run, 3)), bits_of(-1.5f * FLT_MIN));
@@ -297,9 +316,13 @@ TEST(FormatReal, FixedSixDecimalsFromSeventeenDigits) {
 TEST(FormatReal, PathsAgreeWithReference) {
     std::mt19937 rng(11);
     std::vector<float> values;
-    for (int i = 0; i < 300000; ++i) values.push_back(std::bit_cast<float>(static_cast<uint32_t>(rng())));
-    for (int i = 0; i < 300000; ++i) values.push_back(std::ldexp(static_cast<float>(rng() % 0x1000000), -static_cast<int>(rng() % 30)));
-    for (int i = 1; i < 100000; ++i) values.push_back(static_cast<float>(i) + 0.0078125f * static_cast<float>(rng() % 128));
+    for (int i = 0; i < 300000; ++i)
+        values.push_back(std::bit_cast<float>(static_cast<uint32_t>(rng())));
+    for (int i = 0; i < 300000; ++i)
+        values.push_back(
+            std::ldexp(static_cast<float>(rng() % 0x1000000), -static_cast<int>(rng() % 30)));
+    for (int i = 1; i < 100000; ++i)
+        values.push_back(static_cast<float>(i) + 0.0078125f * static_cast<float>(rng() % 128));
     for (float v : values) {
         std::string want = ref::format(v);
         ASSERT_EQ(real_text(v), want) << bits_of(v);
@@ -311,7 +334,12 @@ TEST(FormatInt, Decimal) {
     struct {
         int32_t n;
         const char *want;
-    } cases[] = {{0, "0"}, {7, "7"}, {-2, "-2"}, {100, "100"}, {INT32_MAX, "2147483647"}, {INT32_MIN, "-2147483648"}};
+    } cases[] = {{0, "0"},
+                 {7, "7"},
+                 {-2, "-2"},
+                 {100, "100"},
+                 {INT32_MAX, "2147483647"},
+                 {INT32_MIN, "-2147483648"}};
     for (auto &c : cases) {
         char buf[int_text_max];
         EXPECT_EQ(std::string(buf, format_int(buf, c.n)), c.want);
@@ -334,16 +362,28 @@ TEST(Run, ExitStatusesAndStreams) {
     } cases[] = {
         {{"10", "100.3", "12", "100.9"},
          0,
-         block("10", "100.300003", "0.000000", "1.000000") + block("11", "100.600006", "0.000000", "1.000000") +
+         block("10", "100.300003", "0.000000", "1.000000") +
+             block("11", "100.600006", "0.000000", "1.000000") +
              block("12", "100.900002", "0.000000", "1.000000"),
          ""},
-        {{"10", "100.3", "10", "100.9", "2.5", "-90"}, 0, block("10", "100.300003", "-90.000000", "2.500000"), ""},
-        {{"5", "1", "5", "1", "1e20"}, 0, block("5", "1.000000", "0.000000", "100000002004087730000.000000"), ""},
-        {{"1", "1e39", "2", "0", "-1e99", "x"}, 0,
-         block("1", "nan", "0.000000", "-inf") + block("2", "nan", "0.000000", "-inf"), ""},
+        {{"10", "100.3", "10", "100.9", "2.5", "-90"},
+         0,
+         block("10", "100.300003", "-90.000000", "2.500000"),
+         ""},
+        {{"5", "1", "5", "1", "1e20"},
+         0,
+         block("5", "1.000000", "0.000000", "100000002004087730000.000000"),
+         ""},
+        {{"1", "1e39", "2", "0", "-1e99", "x"},
+         0,
+         block("1", "nan", "0.000000", "-inf") + block("2", "nan", "0.000000", "-inf"),
+         ""},
         {{"7", "12.5", "3", "13"}, 1, "parameter is wrong. from 7 to 3", ""},
         {{"-1", "0", "-2147483648", "0"}, 1, "parameter is wrong. from -1 to -2147483648", ""},
-        {{"1", "2", "3"}, -1, "", "usage : dalk from axis1 to axis2 (delta) (theta0)> output_file\n"},
+        {{"1", "2", "3"},
+         -1,
+         "",
+         "usage : dalk from axis1 to axis2 (delta) (theta0)> output_file\n"},
         {{}, -1, "", "usage : dalk from axis1 to axis2 (delta) (theta0)> output_file\n"},
     };
     for (auto &c : cases) {
@@ -359,7 +399,10 @@ TEST(Run, ExitStatusesAndStreams) {
 TEST(Run, SliceNumbersCountUpCorrectly) {
     struct {
         std::string from, to;
-    } ranges[] = {{"-1002", "1002"}, {"9", "10"}, {"99998", "100001"}, {"-2147483648", "-2147482000"},
+    } ranges[] = {{"-1002", "1002"},
+                  {"9", "10"},
+                  {"99998", "100001"},
+                  {"-2147483648", "-2147482000"},
                   {"2147482000", "2147483647"}};
     for (auto &r : ranges) {
         outcome got = run_tool({r.from, "1", r.to, "2"});
@@ -376,17 +419,34 @@ TEST(Run, SliceNumbersCountUpCorrectly) {
     }
 }
 
-// A long run crosses many buffer boundaries; every block must be intact and
-// agree with a line-by-line rendering through the exact formatter.
-TEST(Run, LongRunMatchesLineByLineRendering) {
-    outcome got = run_tool({"-3000", "-0.001", "40000", "2.5e3", "0.25", "1e-3"});
-    ASSERT_EQ(got.status, 0);
-    run_params run{-3000, to_real("-0.001"), 40000, to_real("2.5e3"), 0.25f, to_real("1e-3"), 0, 0};
-    fit_axis(run);
-    std::string want;
-    for (int32_t n = run.from; n <= run.to; ++n)
-        want += block(std::to_string(n), exact_text(axis_at(run, n)), exact_text(run.theta0), exact_text(run.delta));
-    EXPECT_EQ(got.out, want);
+// The writer's fast path (slice numbers counted in place, fixed lines
+// formatted once, reals through the 64-bit path) against a line-by-line
+// rendering through the exact formatter, on runs long enough to cross many
+// buffer boundaries.
+TEST(Run, FastPathMatchesLineByLineRendering) {
+    std::vector<std::vector<std::string>> runs = {
+        {"-3000", "-0.001", "40000", "2.5e3", "0.25", "1e-3"},
+        {"0", "100", "128", "101"},                       // six-decimal ties
+        {"-500", "1e9", "500", "1e11", "-7.5e-7", "5e-7"}, // both sides of 1e10
+        {"0", "3e38", "2000", "-3e38", "3.4e38", "-1e-45"},
+        {"1", "1e-30", "3000", "2e-30"},
+        {"10", "1e39", "12", "5"}, // inf and nan
+        {"99990", "0.5", "100010", "0.5000001"},
+    };
+    for (auto &args : runs) {
+        outcome got = run_tool(args);
+        ASSERT_EQ(got.status, 0);
+        std::vector<const char *> argv = {"dalk"};
+        for (auto &a : args) argv.push_back(a.c_str());
+        run_params run{};
+        ASSERT_TRUE(read_command_line(static_cast<int>(argv.size()), argv.data(), run));
+        fit_axis(run);
+        std::string want;
+        for (int32_t n = run.from; n <= run.to; ++n)
+            want += block(std::to_string(n), exact_text(axis_at(run, n)), exact_text(run.theta0),
+                          exact_text(run.delta));
+        EXPECT_EQ(got.out, want) << args[0] << ' ' << args[1] << ' ' << args[2] << ' ' << args[3];
+    }
 }
 
 TEST(Run, WriteFailureIsReportedNotHidden) {
@@ -395,7 +455,8 @@ TEST(Run, WriteFailureIsReportedNotHidden) {
     std::FILE *err = std::tmpfile();
     const char *argv[] = {"dalk", "1", "2", "3", "4", nullptr};
     EXPECT_EQ(run_dalk(5, argv, full, err), 2);
-    EXPECT_EQ(read_all(err), std::string("dalk: error writing standard output: ") + std::strerror(ENOSPC) + "\n");
+    EXPECT_EQ(read_all(err),
+              std::string("dalk: error writing standard output: ") + std::strerror(ENOSPC) + "\n");
     std::fclose(full);
 }
 
