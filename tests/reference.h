@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace ref {
@@ -68,38 +69,50 @@ inline int32_t to_int32(const std::string &text) {
 }
 
 // Six decimals from the 17 significant digits of the widened value, the
-// seventh decimal rounding half away from zero.
-inline std::string format(float v) {
-    if (std::isnan(v)) return "nan";
-    std::string sign = std::signbit(v) ? "-" : "";
-    double a = std::fabs(static_cast<double>(v));
-    if (std::isinf(a)) return sign + "inf";
-    if (a == 0) return sign + "0.000000";
-    char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 16);
-    std::string sci(buf, res.ptr); // d.dddddddddddddddde+XX
-    std::string digits = sci.substr(0, 1) + sci.substr(2, 16);
-    int exp10 = std::atoi(sci.c_str() + sci.find('e') + 1); // first digit at 10^exp10
-    // Place the digits on a fixed grid from 10^40 down to 10^-7.
-    std::string grid(48, '0');
-    for (int k = 0; k < 17; ++k) {
-        int power = exp10 - k;
-        if (power <= 40 && power >= -7)
-            grid[static_cast<size_t>(40 - power)] = digits[static_cast<size_t>(k)];
+// seventh decimal rounding half away from zero. Writes into out (64 bytes)
+// and returns the length; allocates nothing, for the exhaustive check.
+inline size_t format(char *out, float v) {
+    char *p = out;
+    if (std::isnan(v)) {
+        std::memcpy(out, "nan", 3);
+        return 3;
     }
-    bool up = grid[47] >= '5';
-    grid.pop_back();
-    for (size_t k = grid.size(); up && k-- > 0;) {
-        if (grid[k] == '9') {
-            grid[k] = '0';
-        } else {
-            ++grid[k];
-            up = false;
+    if (std::signbit(v)) *p++ = '-';
+    double a = std::fabs(static_cast<double>(v));
+    if (std::isinf(a)) {
+        std::memcpy(p, "inf", 3);
+        return static_cast<size_t>(p + 3 - out);
+    }
+    // Digits on a fixed grid: grid[i] holds the digit at 10^(40 - i), down
+    // to 10^-7; grid[0] stays 0 for a carry.
+    char grid[48];
+    std::memset(grid, '0', sizeof grid);
+    if (a != 0) {
+        char sci[64]; // d.dddddddddddddddde+XX
+        *std::to_chars(sci, sci + sizeof sci - 1, a, std::chars_format::scientific, 16).ptr = '\0';
+        int lead = std::atoi(sci + 19); // power of ten of the first digit
+        for (int k = 0; k < 17; ++k) {
+            int power = lead - k;
+            if (power <= 40 && power >= -7) grid[40 - power] = sci[k == 0 ? 0 : k + 1];
         }
     }
-    std::string whole = grid.substr(0, 41), frac = grid.substr(41);
-    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size() - 1));
-    return sign + whole + "." + frac;
+    bool up = grid[47] >= '5';
+    for (int k = 46; up && k >= 0; --k) {
+        up = grid[k] == '9';
+        grid[k] = up ? '0' : static_cast<char>(grid[k] + 1);
+    }
+    int first = 0;
+    while (first < 40 && grid[first] == '0') ++first;
+    std::memcpy(p, grid + first, static_cast<size_t>(41 - first));
+    p += 41 - first;
+    *p++ = '.';
+    std::memcpy(p, grid + 41, 6);
+    return static_cast<size_t>(p + 6 - out);
+}
+
+inline std::string format(float v) {
+    char buf[64];
+    return std::string(buf, format(buf, v));
 }
 
 } // namespace ref

@@ -426,7 +426,7 @@ TEST(Run, SliceNumbersCountUpCorrectly) {
 TEST(Run, FastPathMatchesLineByLineRendering) {
     std::vector<std::vector<std::string>> runs = {
         {"-3000", "-0.001", "40000", "2.5e3", "0.25", "1e-3"},
-        {"0", "100", "128", "101"},                       // six-decimal ties
+        {"0", "100", "128", "101"},                        // six-decimal ties
         {"-500", "1e9", "500", "1e11", "-7.5e-7", "5e-7"}, // both sides of 1e10
         {"0", "3e38", "2000", "-3e38", "3.4e38", "-1e-45"},
         {"1", "1e-30", "3000", "2e-30"},
@@ -446,6 +446,32 @@ TEST(Run, FastPathMatchesLineByLineRendering) {
             want += block(std::to_string(n), exact_text(axis_at(run, n)), exact_text(run.theta0),
                           exact_text(run.delta));
         EXPECT_EQ(got.out, want) << args[0] << ' ' << args[1] << ' ' << args[2] << ' ' << args[3];
+    }
+}
+
+// Megabyte arguments (more than the kernel passes to a program, so run in
+// process) convert in fixed memory; stray bytes end a number.
+TEST(Run, HostileArguments) {
+    const std::string megabyte(1 << 20, '9');
+    struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{megabyte, "1", megabyte, "2"}, block("2147483647", "1.000000", "0.000000", "1.000000")},
+        {{"3", std::string("1.") + std::string(1 << 20, '0') + "5", "3", "0"},
+         block("3", "1.000000", "0.000000", "1.000000")},
+        {{"3", std::string(1 << 20, '0') + "2.5", "3", "0", std::string("-0.") + megabyte},
+         block("3", "2.500000", "0.000000", "-1.000000")},
+        {{"3", "1", "3", "1", megabyte}, block("3", "1.000000", "0.000000", "inf")},
+        {{"1\xff" "2", "1.5\xc3\xa9", "1", "0", "\x80", "-\t5"},
+         block("1", "1.500000", "0.000000", "0.000000")},
+        {{"\t\n\v\f\r 4", "\r\n-4.25e0 7", "4", "0"},
+         block("4", "-4.250000", "0.000000", "1.000000")},
+    };
+    for (auto &c : cases) {
+        outcome got = run_tool(c.args);
+        EXPECT_EQ(got.status, 0);
+        EXPECT_EQ(got.out, c.out) << c.args[0].substr(0, 10) << ' ' << c.args[1].substr(0, 10);
     }
 }
 

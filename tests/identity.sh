@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Two builds of dalk (say g++ -O0 and clang++ -O3) must write the same bytes
+# and end with the same status on every argument vector.
+# Usage: identity.sh DALK_A DALK_B
+set -u
+a=$1
+b=$2
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+passed=0
+failed=0
+
+same() { # ARGS...: run both binaries, compare stdout, stderr and status
+    "$a" "$@" >"$tmp/a.out" 2>"$tmp/a.err"
+    local sa=$?
+    "$b" "$@" >"$tmp/b.out" 2>"$tmp/b.err"
+    local sb=$?
+    if [ "$sa" = "$sb" ] && cmp -s "$tmp/a.out" "$tmp/b.out" && cmp -s "$tmp/a.err" "$tmp/b.err"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "DIFFERENT: dalk $*"
+    fi
+}
+
+same 10 100.3 12 100.9
+same 10 100.3 12 100.9 2.5 -90
+same 0 100 128 101
+same 7 12.5 3 13
+same
+same 1 2 3
+same 1 2 3 4 5 6 7
+same -2 1 1 1
+same 5 -0 5 7
+same 0 1e39 10 -1e39 1e20 -1e-45
+same 0 3.4028235e38 1000 -3.4028235e38 3.4e38 1.1754944e-38
+same -1000 1e-30 1000 2e-30 -0 -1e-7
+same 0 9.99999e9 500 1.00001e10 5e-7 -5e-7
+same 2147483640 1 99999999999 2
+same -99999999999 -1 -2147483640 1
+same -5000 0.0001 5000 0.0003 0.0000005 1.0000000596046448
+same 12abc 1,5 0x10 inf nan 1.5d1
+same " +7" "  -.5e+1x" 9 "1e" "1e+" "."
+
+# Pseudo-random vectors, the same ones every time.
+RANDOM=2026
+for _ in $(seq 200); do
+    from=$((RANDOM - 16384))
+    to=$((from + RANDOM % 300))
+    axis1="$((RANDOM % 3000)).$RANDOM"e$((RANDOM % 20 - 10))
+    axis2="-$((RANDOM % 3000)).$RANDOM"d$((RANDOM % 20 - 10))
+    same "$from" "$axis1" "$to" "$axis2" "$((RANDOM % 7)).$RANDOM" "-$RANDOM.$RANDOM"e$((RANDOM % 40 - 20))
+done
+
+echo "identity: $passed passed, $failed failed"
+[ "$failed" = 0 ]
