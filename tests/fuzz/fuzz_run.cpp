@@ -84,8 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         require(want.compare(0, got.size(), got) == 0, "partial script must be a prefix");
         // The reason is the stream's own (a short write to memory sets no errno).
         const std::string prefix = "dalk: error writing standard output: ";
-        require(got_err.compare(0, prefix.size(), prefix) == 0 && got_err.size() > prefix.size() + 1 &&
-                    got_err.find('\n') == got_err.size() - 1,
+        require(got_err.compare(0, prefix.size(), prefix) == 0 &&
+                    got_err.size() > prefix.size() + 1 && got_err.find('\n') == got_err.size() - 1,
                 "write error message");
     }
     return 0;

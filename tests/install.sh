@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Install into a scratch prefix and build the Debian package; both must hold
+# exactly the program and its manual page.  Usage: install.sh BUILD_DIR
+set -euo pipefail
+build=$1
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+failed=0
+
+cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
+(cd "$tmp/prefix" && find . -type f | sort) >"$tmp/installed"
+printf './bin/dalk\n./share/man/man1/dalk.1\n' >"$tmp/want"
+if cmp -s "$tmp/installed" "$tmp/want" && [ -x "$tmp/prefix/bin/dalk" ] &&
+    [ "$("$tmp/prefix/bin/dalk" 5 1 5 1 | head -n 1)" = "mu_pelk 5 q dark.img" ]; then
+    echo "ok: cmake --install"
+else
+    echo "FAIL: cmake --install put:"; cat "$tmp/installed"
+    failed=1
+fi
+
+if command -v dpkg-deb >/dev/null; then
+    cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/package" >/dev/null
+    deb=$(ls "$tmp"/package/dalk_*.deb)
+    dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort >"$tmp/contents"
+    printf './usr/bin/dalk\n./usr/share/man/man1/dalk.1\n' >"$tmp/want"
+    if cmp -s "$tmp/contents" "$tmp/want" && [ "$(dpkg-deb -f "$deb" Package)" = dalk ] &&
+        dpkg-deb -f "$deb" Depends | grep -q libc6; then
+        echo "ok: $(basename "$deb")"
+    else
+        echo "FAIL: package holds:"; cat "$tmp/contents"; dpkg-deb -f "$deb"
+        failed=1
+    fi
+else
+    echo "skipped: no dpkg-deb to build the package"
+fi
+exit $failed
