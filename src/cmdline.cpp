@@ -211,11 +211,12 @@ double nearest_double(const decimal &d) {
 
 } // namespace
 
-int32_t to_int32(const char *s) {
+int32_t to_int32(const char *text) {
+    const char *s = text;
     while (is_space(*s)) ++s;
     bool negative = *s == '-';
     if (*s == '+' || *s == '-') ++s;
-    int64_t magnitude = 0;
+    int64_t magnitude = 0; // stops growing once past the 32-bit range
     for (; is_digit(*s); ++s)
         if (magnitude <= INT32_MAX) magnitude = magnitude * 10 + (*s - '0');
     if (negative)

@@ -43,6 +43,10 @@ constexpr uint64_t pow10_u64[] = {1,
 constexpr uint32_t pow5_u32[] = {1,     5,      25,      125,     625,      3125,      15625,
                                  78125, 390625, 1953125, 9765625, 48828125, 244140625, 1220703125};
 
+const char *two_digits(uint64_t n) {
+    return digit_pairs + 2 * n;
+} // n < 100
+
 char *put_text(char *p, const char *text, size_t len) {
     std::memcpy(p, text, len);
     return p + len;
@@ -55,10 +59,10 @@ char *put_decimal(char *p, uint64_t n) {
     char *end = p + len;
     for (p = end; n >= 100; n /= 100) {
         p -= 2;
-        std::memcpy(p, digit_pairs + 2 * (n % 100), 2);
+        std::memcpy(p, two_digits(n % 100), 2);
     }
     if (n >= 10)
-        std::memcpy(p - 2, digit_pairs + 2 * n, 2);
+        std::memcpy(p - 2, two_digits(n), 2);
     else
         p[-1] = static_cast<char>('0' + n);
     return end;
@@ -99,9 +103,9 @@ char *put_magnitude_fast(char *p, float magnitude) {
     uint32_t decimals = static_cast<uint32_t>(millionths % 1000000);
     p = put_decimal(p, millionths / 1000000);
     *p++ = '.';
-    std::memcpy(p, digit_pairs + 2 * (decimals / 10000), 2);
-    std::memcpy(p + 2, digit_pairs + 2 * (decimals / 100 % 100), 2);
-    std::memcpy(p + 4, digit_pairs + 2 * (decimals % 100), 2);
+    std::memcpy(p, two_digits(decimals / 10000), 2);
+    std::memcpy(p + 2, two_digits(decimals / 100 % 100), 2);
+    std::memcpy(p + 4, two_digits(decimals % 100), 2);
     return p + 6;
 }
 
@@ -204,7 +208,7 @@ bool put_bytes(std::FILE *out, const char *bytes, size_t len) {
 
 // ---- the script --------------------------------------------------------------
 
-#define TEXT(s) s, sizeof s - 1
+#define TEXT(s) (s), sizeof(s) - 1
 
 // "mu_pelk N q dark.img\npelk_varn ", the text before each slice's axis value,
 // with the slice number counted up in place: from one slice to the next, most

@@ -94,6 +94,15 @@ first=$(timeout 20 "$dalk" 0 1 100000000 2 | head -n 1)
 [ "$first" = "mu_pelk 0 q dark.img" ] && ok=yes || ok=no
 verdict "broken pipe ends the run" $ok
 
+# With SIGPIPE ignored the write fails instead: reported, and the run ends.
+(
+    trap '' PIPE
+    timeout 20 "$dalk" 0 1 100000000 2 2>"$tmp/err" | head -n 1 >/dev/null
+    echo "${PIPESTATUS[0]}" >"$tmp/status"
+)
+[ "$(cat "$tmp/status")" = 2 ] && [ "$(cat "$tmp/err")" = "dalk: error writing standard output: Broken pipe" ] && ok=yes || ok=no
+verdict "broken pipe with SIGPIPE ignored" $ok
+
 # A long argument (the kernel's per-argument limit is 128 KiB) and stray bytes.
 long="1.$(head -c 100000 /dev/zero | tr '\0' '0')5"
 expect "100,000-character argument" 0 "$(block 3 1.000000)
