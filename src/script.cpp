@@ -290,9 +290,9 @@ bool write_range_complaint(std::FILE *out, const run_params &run) {
 }
 
 bool write_script(std::FILE *out, const run_params &run) {
-    slice_tail tail;
+    slice_tail tail{}; // zeroed: copied whole, past its length
     slice_tail_set(tail, run);
-    slice_head head;
+    slice_head head{};
     slice_head_set(head, run.from);
     char *p = script_buf;
     for (int32_t n = run.from;; ++n) {
