@@ -43,9 +43,10 @@ constexpr uint64_t pow10_u64[] = {1,
 constexpr uint32_t pow5_u32[] = {1,     5,      25,      125,     625,      3125,      15625,
                                  78125, 390625, 1953125, 9765625, 48828125, 244140625, 1220703125};
 
+// The two digits of n < 100.
 const char *two_digits(uint64_t n) {
     return digit_pairs + 2 * n;
-} // n < 100
+}
 
 char *put_text(char *p, const char *text, size_t len) {
     std::memcpy(p, text, len);
@@ -254,10 +255,13 @@ void slice_tail_set(slice_tail &t, const run_params &run) {
     t.len = static_cast<size_t>(p - t.text);
 }
 
+static_assert(sizeof "mu_pelk  q dark.img\npelk_varn " - 1 + int_text_max <=
+              sizeof slice_head::text);
+static_assert(sizeof "mu_rab \nnol2fex 16 \n" - 1 + 2 * real_text_max <= sizeof slice_tail::text);
+
 // Head and tail are copied whole, a fixed size the compiler can inline, and
-// the write position then advances by their length: a block needs at most
-// 48 + 48 + 128 bytes of room.
-constexpr size_t block_room = 256;
+// the write position then advances by their length.
+constexpr size_t block_room = sizeof slice_head::text + real_text_max + sizeof slice_tail::text;
 char script_buf[1 << 16];
 
 } // namespace

@@ -4,6 +4,8 @@
 // printing them. Test code only; these may allocate.
 #pragma once
 
+#include "dalk.h"
+
 #include <cfloat>
 #include <charconv>
 #include <climits>
@@ -113,6 +115,21 @@ inline size_t format(char *out, float v) {
 inline std::string format(float v) {
     char buf[64];
     return std::string(buf, format(buf, v));
+}
+
+// The script of a run, line by line through the exact formatter, as the
+// writer's fast path must reproduce it; stops once longer than limit bytes.
+inline std::string script(const run_params &run, size_t limit = SIZE_MAX) {
+    char buf[real_text_max];
+    std::string tail = "\nmu_rab " + std::string(buf, format_real_exact(buf, run.theta0)) +
+                       "\nnol2fex 16 " + std::string(buf, format_real_exact(buf, run.delta)) + "\n";
+    std::string s;
+    for (int64_t n = run.from; n <= run.to && s.size() <= limit; ++n) {
+        size_t len = format_real_exact(buf, axis_at(run, static_cast<int32_t>(n)));
+        s += "mu_pelk " + std::to_string(n) + " q dark.img\npelk_varn " + std::string(buf, len) +
+             tail;
+    }
+    return s;
 }
 
 } // namespace ref

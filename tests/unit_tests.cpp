@@ -441,11 +441,8 @@ TEST(Run, FastPathMatchesLineByLineRendering) {
         run_params run{};
         ASSERT_TRUE(read_command_line(static_cast<int>(argv.size()), argv.data(), run));
         fit_axis(run);
-        std::string want;
-        for (int32_t n = run.from; n <= run.to; ++n)
-            want += block(std::to_string(n), exact_text(axis_at(run, n)), exact_text(run.theta0),
-                          exact_text(run.delta));
-        EXPECT_EQ(got.out, want) << args[0] << ' ' << args[1] << ' ' << args[2] << ' ' << args[3];
+        EXPECT_EQ(got.out, ref::script(run))
+            << args[0] << ' ' << args[1] << ' ' << args[2] << ' ' << args[3];
     }
 }
 

@@ -3,6 +3,7 @@
 // standard output. A run that outgrows it must stop with the write error.
 // Every outcome is checked against a line-by-line rendering of the script.
 #include "dalk.h"
+#include "reference.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -20,21 +21,6 @@ void require(bool ok, const char *what) {
         std::fprintf(stderr, "fuzz_run: %s\n", what);
         std::abort();
     }
-}
-
-std::string real(float v) {
-    char buf[real_text_max];
-    return std::string(buf, format_real_exact(buf, v));
-}
-
-// The script the run should write, up to just past the sink's size.
-std::string expected_script(const run_params &run) {
-    std::string tail = "\nmu_rab " + real(run.theta0) + "\nnol2fex 16 " + real(run.delta) + "\n";
-    std::string s;
-    for (int64_t n = run.from; n <= run.to && s.size() <= sink_size; ++n)
-        s += "mu_pelk " + std::to_string(n) + " q dark.img\npelk_varn " +
-             real(axis_at(run, static_cast<int32_t>(n))) + tail;
-    return s;
 }
 
 } // namespace
@@ -74,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         require(status == 1 && got == want && got_err.empty(), "backward range");
         return 0;
     }
-    std::string want = expected_script(run);
+    std::string want = ref::script(run, sink_size);
     if (want.size() <= sink_size) {
         require(status == 0 && got == want && got_err.empty(), "complete script");
     } else {
