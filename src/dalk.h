@@ -31,22 +31,25 @@ inline float flush_subnormal(float x) {
     return std::fabs(x) < FLT_MIN ? std::copysign(0.0f, x) : x;
 }
 
-// cmdline.cpp: argument conversion
-extern const char usage_text[];
-bool read_command_line(int argc, const char *const *argv, run_params &run);
+// scan.cpp: text to numbers
 int32_t to_int32(const char *text);
 float to_real(const char *text);
+
+// format.cpp: numbers to text, written at out; each returns the length
+constexpr size_t real_text_max = 48; // "-" + 39 digits + "." + 6 decimals, and a spare
+constexpr size_t int_text_max = 12;  // "-2147483648" and a spare
+size_t format_int(char *out, int32_t n);
+size_t format_real(char *out, float v);
+
+// cmdline.cpp: the argument rules
+extern const char usage_text[];
+bool read_command_line(int argc, const char *const *argv, run_params &run);
 
 // axis.cpp: the axis line through (from, axis1) and (to, axis2)
 void fit_axis(run_params &run);
 float axis_at(const run_params &run, int32_t slice);
 
-// script.cpp: number formatting and the script writer
-constexpr size_t real_text_max = 48; // "-" + 39 digits + "." + 6 decimals, and a spare
-constexpr size_t int_text_max = 12;  // "-2147483648" and a spare
-size_t format_int(char *out, int32_t n);
-size_t format_real(char *out, float v);
-size_t format_real_exact(char *out, float v);
+// script.cpp: the script writer
 bool write_range_complaint(std::FILE *out, const run_params &run);
 bool write_script(std::FILE *out, const run_params &run);
 

@@ -117,18 +117,15 @@ inline std::string format(float v) {
     return std::string(buf, format(buf, v));
 }
 
-// The script of a run, line by line through the exact formatter, as the
-// writer's fast path must reproduce it; stops once longer than limit bytes.
+// The script of a run, line by line through the reference formatter, as the
+// writer must reproduce it; stops once longer than limit bytes.
 inline std::string script(const run_params &run, size_t limit = SIZE_MAX) {
-    char buf[real_text_max];
-    std::string tail = "\nmu_rab " + std::string(buf, format_real_exact(buf, run.theta0)) +
-                       "\nnol2fex 16 " + std::string(buf, format_real_exact(buf, run.delta)) + "\n";
+    std::string tail =
+        "\nmu_rab " + format(run.theta0) + "\nnol2fex 16 " + format(run.delta) + "\n";
     std::string s;
-    for (int64_t n = run.from; n <= run.to && s.size() <= limit; ++n) {
-        size_t len = format_real_exact(buf, axis_at(run, static_cast<int32_t>(n)));
-        s += "mu_pelk " + std::to_string(n) + " q dark.img\npelk_varn " + std::string(buf, len) +
-             tail;
-    }
+    for (int64_t n = run.from; n <= run.to && s.size() <= limit; ++n)
+        s += "mu_pelk " + std::to_string(n) + " q dark.img\npelk_varn " +
+             format(axis_at(run, static_cast<int32_t>(n))) + tail;
     return s;
 }
 

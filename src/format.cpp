@@ -1,0 +1,195 @@
+// Number formatting: a slice number and a real to text, written into place.
+//
+// format_int writes a 32-bit integer in decimal, "-" before a negative one.
+//
+// format_real writes a float as its value widened to double, rounded to 17
+// significant digits (ties to even; later digit positions read as 0) and then
+// to six decimals from those digits, a seventh decimal of 5 or more raising
+// the magnitude; "-" before a negative value and a negative zero; inf, -inf
+// and nan otherwise. Not printf's %f: that rounds the exact value once, and
+// prints 100.007812 where this tool prints 100.007813. The exhaustive check
+// in tests/ compares every float bit pattern with an independent rendering.
+#include "dalk.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace {
+
+constexpr char digit_pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233"
+    "34353637383940414243444546474849505152535455565758596061626364656667"
+    "6869707172737475767778798081828384858687888990919293949596979899";
+
+constexpr uint64_t pow10_u64[] = {1,
+                                  10,
+                                  100,
+                                  1000,
+                                  10000,
+                                  100000,
+                                  1000000,
+                                  10000000,
+                                  100000000,
+                                  1000000000,
+                                  10000000000,
+                                  100000000000,
+                                  1000000000000,
+                                  10000000000000,
+                                  100000000000000,
+                                  1000000000000000,
+                                  10000000000000000,
+                                  100000000000000000,
+                                  1000000000000000000,
+                                  10000000000000000000u};
+
+// The two digits of n < 100.
+const char *two_digits(uint64_t n) {
+    return digit_pairs + 2 * n;
+}
+
+// n in decimal, written straight into place.
+char *put_decimal(char *p, uint64_t n) {
+    size_t len = 1;
+    while (len < 20 && n >= pow10_u64[len]) ++len;
+    char *end = p + len;
+    for (p = end; n >= 100; n /= 100) {
+        p -= 2;
+        std::memcpy(p, two_digits(n % 100), 2);
+    }
+    if (n >= 10)
+        std::memcpy(p - 2, two_digits(n), 2);
+    else
+        p[-1] = static_cast<char>('0' + n);
+    return end;
+}
+
+// |v| = mant * 2^exp2 exactly
+struct float_parts {
+    uint32_t mant;
+    int exp2;
+};
+
+float_parts split(float magnitude) {
+    uint32_t bits = std::bit_cast<uint32_t>(magnitude);
+    uint32_t field = bits >> 23 & 0xff, fraction = bits & 0x7fffff;
+    if (field == 0) return {fraction, -149};
+    return {fraction | 0x800000, static_cast<int>(field) - 150};
+}
+
+// ---- fast path: |v| < 1e10 ----------------------------------------------------
+
+// Below 1e10 the two roundings come to one: |v| * 10^6 rounded half up, in
+// exact 64-bit arithmetic.
+//
+// From 2^24 up, a float is an integer, here of at most ten digits: 17
+// significant digits carry it exactly and it has no decimals to round.
+//
+// Below 2^24, a float is m * 2^-k with m < 2^24 and k >= 0. A six-decimal
+// halfway point is an odd multiple of 5e-7, so its difference from the float
+// is a multiple of 2^-k * 5e-7, more than |v| * 2.9e-14 unless it is zero.
+// Rounding to 17 significant digits moves the float by at most |v| * 5e-17:
+// never across such a point, and never off one it lies on (below 2^24 those
+// have at most 15 significant digits).
+char *put_magnitude_fast(char *p, float magnitude) {
+    uint64_t millionths = 0; // below 2^-24, |v| * 10^6 < 0.06
+    if (magnitude >= 0x1p-24f) {
+        float_parts f = split(magnitude);
+        uint64_t scaled = uint64_t{f.mant} * 1000000; // < 2^44
+        if (f.exp2 >= 0) {
+            millionths = scaled << f.exp2; // < 10^16
+        } else {
+            int k = -f.exp2; // 1..47 here
+            millionths = (scaled + (uint64_t{1} << (k - 1))) >> k;
+        }
+    }
+    uint32_t decimals = static_cast<uint32_t>(millionths % 1000000);
+    p = put_decimal(p, millionths / 1000000);
+    *p++ = '.';
+    std::memcpy(p, two_digits(decimals / 10000), 2);
+    std::memcpy(p + 2, two_digits(decimals / 100 % 100), 2);
+    std::memcpy(p + 4, two_digits(decimals % 100), 2);
+    return p + 6;
+}
+
+// ---- general path: 1e10 <= |v| <= FLT_MAX -----------------------------------
+
+// a = a * m in base 10^9; m <= 2^29 keeps every step inside 64 bits.
+void mul_base1e9(uint32_t *limb, int &n, uint32_t m) {
+    uint64_t carry = 0;
+    for (int i = 0; i < n; ++i) {
+        uint64_t t = static_cast<uint64_t>(limb[i]) * m + carry;
+        limb[i] = static_cast<uint32_t>(t % 1000000000);
+        carry = t / 1000000000;
+    }
+    for (; carry != 0; carry /= 1000000000) limb[n++] = static_cast<uint32_t>(carry % 1000000000);
+}
+
+// A float of 1e10 or more is mant * 2^exp2 with exp2 >= 10: an integer of 11
+// to 39 digits. Its digits past the seventeenth round away (ties to even) and
+// print as 0, and its six decimals are 0.
+char *put_magnitude_large(char *p, float magnitude) {
+    float_parts f = split(magnitude);
+    uint32_t limb[5] = {f.mant}; // below 2^128 < 10^45: five limbs of 10^9
+    int n = 1;
+    for (int e = f.exp2; e > 0; e -= 29) mul_base1e9(limb, n, uint32_t{1} << std::min(e, 29));
+
+    char d[48];
+    char *end = put_decimal(d, limb[n - 1]);
+    for (int i = n - 2; i >= 0; --i) {
+        uint32_t v = limb[i];
+        for (int k = 8; k >= 0; --k, v /= 10) end[k] = static_cast<char>('0' + v % 10);
+        end += 9;
+    }
+    int len = static_cast<int>(end - d);
+
+    if (len > 17) {
+        bool rest_nonzero = std::any_of(d + 18, d + len, [](char c) { return c != '0'; });
+        bool up = d[17] > '5' || (d[17] == '5' && (rest_nonzero || (d[16] - '0') % 2 == 1));
+        std::memset(d + 17, '0', static_cast<size_t>(len - 17));
+        if (up) {
+            int i = 16;
+            for (; i >= 0 && d[i] == '9'; --i) d[i] = '0';
+            if (i >= 0) {
+                ++d[i];
+            } else {
+                d[0] = '1'; // 99..9 became 100..0: one digit more
+                d[len++] = '0';
+            }
+        }
+    }
+    std::memcpy(p, d, static_cast<size_t>(len));
+    std::memcpy(p + len, ".000000", 7);
+    return p + len + 7;
+}
+
+} // namespace
+
+size_t format_int(char *out, int32_t n) {
+    char *p = out;
+    uint32_t magnitude = static_cast<uint32_t>(n);
+    if (n < 0) {
+        *p++ = '-';
+        magnitude = 0u - magnitude;
+    }
+    return static_cast<size_t>(put_decimal(p, magnitude) - out);
+}
+
+size_t format_real(char *out, float v) {
+    if (std::isnan(v)) {
+        std::memcpy(out, "nan", 3);
+        return 3;
+    }
+    char *p = out;
+    if (std::signbit(v)) *p++ = '-';
+    float magnitude = std::fabs(v);
+    if (magnitude < 1e10f) {
+        p = put_magnitude_fast(p, magnitude);
+    } else if (std::isinf(magnitude)) {
+        std::memcpy(p, "inf", 3);
+        p += 3;
+    } else {
+        p = put_magnitude_large(p, magnitude);
+    }
+    return static_cast<size_t>(p - out);
+}
