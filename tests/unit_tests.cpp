@@ -236,7 +236,7 @@ TEST(Axis, SinglePrecisionLineAnchoredOnFirstSlice) {
         {0, 100.0f, 128, 101.0f, 1, "100.007813"}, // slope exactly 1/128: a six-decimal tie
         {5, 42.5f, 9, 42.5f, 7, "42.500000"},
         {-2, 1.0f, 2, -1.0f, 0, "0.000000"},
-        {-2, 1.0f, 2, -1.0f, 1, "-0.500000"},
+        {-875, 22.2512f, -874, 37.24572f, -875, "22.250977"}, // 22.251953 if anchored on `to`
         {3, 250.0f, 3, 250.0f, 3, "250.000000"}, // one slice: the measured point itself
         {3, -0.0f, 3, 7.0f, 3, "-0.000000"},
         {0, 1.5e-38f, 1, 1.3e-38f, 0, "0.000000"}, // a subnormal difference flushes to zero
