@@ -49,6 +49,11 @@ bool read_command_line(int argc, const char *const *argv, run_params &run);
 void fit_axis(run_params &run);
 float axis_at(const run_params &run, int32_t slice);
 
+// output.cpp: bytes onto an output stream, whatever it is
+constexpr size_t output_chunk_max = 1 << 18;
+size_t output_chunk(std::FILE *out); // bytes per write, at most output_chunk_max
+bool put_bytes(std::FILE *out, const char *bytes, size_t len); // false on an error, errno set
+
 // script.cpp: the script writer
 bool write_range_complaint(std::FILE *out, const run_params &run);
 bool write_script(std::FILE *out, const run_params &run);

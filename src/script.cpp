@@ -2,6 +2,7 @@
 // about a backward range.
 #include "dalk.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -15,10 +16,6 @@ constexpr char delta_text[] = "\nnol2fex 16 ";
 template <size_t N> char *put_text(char *p, const char (&text)[N]) {
     std::memcpy(p, text, N - 1);
     return p + N - 1;
-}
-
-bool put_bytes(std::FILE *out, const char *bytes, size_t len) {
-    return len == 0 || std::fwrite(bytes, 1, len, out) == len;
 }
 
 // "mu_pelk N q dark.img\npelk_varn ", the text before each slice's axis value,
@@ -73,7 +70,14 @@ static_assert(sizeof theta0_text + sizeof delta_text - 2 + 2 * real_text_max + 1
 // Head and tail are copied whole, a fixed size the compiler can inline, and
 // the write position then advances by their length.
 constexpr size_t block_room = sizeof slice_head::text + real_text_max + sizeof slice_tail::text;
-char script_buf[1 << 16];
+
+// Blocks are appended until a whole chunk is ready; the chunk goes out in one
+// write, ending on a page boundary, and the part of a block past it moves to
+// the front. Chunks start at 16 KiB and double up to the output's limit: a
+// short run touches no more of the buffer than it needs (the first touch of
+// each page costs a fault), a long one makes few, large writes.
+constexpr size_t first_chunk = 1 << 14;
+char script_buf[output_chunk_max + block_room];
 
 } // namespace
 
@@ -87,15 +91,20 @@ bool write_range_complaint(std::FILE *out, const run_params &run) {
 }
 
 bool write_script(std::FILE *out, const run_params &run) {
+    const size_t chunk_limit = output_chunk(out);
+    size_t chunk = std::min(first_chunk, chunk_limit);
     slice_tail tail{}; // zeroed: copied whole, past its length
     slice_tail_set(tail, run);
     slice_head head{};
     slice_head_set(head, run.from);
     char *p = script_buf;
     for (int32_t n = run.from;; ++n) {
-        if (static_cast<size_t>(script_buf + sizeof script_buf - p) < block_room) {
-            if (!put_bytes(out, script_buf, static_cast<size_t>(p - script_buf))) return false;
-            p = script_buf;
+        if (static_cast<size_t>(p - script_buf) >= chunk) {
+            if (!put_bytes(out, script_buf, chunk)) return false;
+            size_t rest = static_cast<size_t>(p - script_buf) - chunk; // < block_room
+            std::memmove(script_buf, script_buf + chunk, rest);
+            p = script_buf + rest;
+            chunk = std::min(2 * chunk, chunk_limit);
         }
         std::memcpy(p, head.text, sizeof head.text);
         p += head.len;

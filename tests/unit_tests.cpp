@@ -3,11 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <bit>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -470,6 +475,34 @@ TEST(Run, WriteFailureIsReportedNotHidden) {
     EXPECT_EQ(read_all(err),
               std::string("dalk: error writing standard output: ") + std::strerror(ENOSPC) + "\n");
     std::fclose(full);
+}
+
+// A standard output inherited non-blocking, read slowly: a full pipe means
+// waiting, not a write error.
+TEST(Run, WaitsOnNonBlockingPipe) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(fcntl(fds[1], F_SETFL, fcntl(fds[1], F_GETFL) | O_NONBLOCK), 0);
+    std::string got;
+    std::thread reader([&] {
+        char buf[1 << 16];
+        for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) {
+            got.append(buf, static_cast<size_t>(n));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    std::FILE *out = fdopen(fds[1], "w"), *err = std::tmpfile();
+    std::setvbuf(out, nullptr, _IONBF, 0);
+    const char *argv[] = {"dalk", "0", "100.3", "99999", "250.9", nullptr};
+    EXPECT_EQ(run_dalk(5, argv, out, err), 0);
+    std::fclose(out);
+    reader.join();
+    close(fds[0]);
+    EXPECT_EQ(read_all(err), "");
+    run_params run{};
+    ASSERT_TRUE(read_command_line(5, argv, run));
+    fit_axis(run);
+    EXPECT_TRUE(got == ref::script(run)) << got.size() << " bytes";
 }
 
 } // namespace
