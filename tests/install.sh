@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Install into a scratch prefix and build the Debian package; both must hold
-# exactly the program, its compressed manual page and its licence.
+# exactly the program, its compressed manual page, changelog and licence.
 # Usage: install.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -10,7 +10,8 @@ failed=0
 
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
 (cd "$tmp/prefix" && find . -type f | sort) >"$tmp/installed"
-printf './bin/dalk\n./share/doc/dalk/LICENSE\n./share/man/man1/dalk.1.gz\n' >"$tmp/want"
+printf '%s\n' ./bin/dalk ./share/doc/dalk/LICENSE ./share/doc/dalk/changelog.gz \
+    ./share/man/man1/dalk.1.gz >"$tmp/want"
 if cmp -s "$tmp/installed" "$tmp/want" && [ -x "$tmp/prefix/bin/dalk" ] &&
     [ "$("$tmp/prefix/bin/dalk" 5 1 5 1 | head -n 1)" = "mu_pelk 5 q dark.img" ] &&
     { ! command -v man >/dev/null || man -M "$tmp/prefix/share/man" dalk 2>/dev/null | grep "EXIT STATUS" >/dev/null; }; then
@@ -24,7 +25,8 @@ if command -v dpkg-deb >/dev/null; then
     cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/package" >/dev/null
     deb=$(ls "$tmp"/package/dalk_*.deb)
     dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort >"$tmp/contents"
-    printf './usr/bin/dalk\n./usr/share/doc/dalk/copyright\n./usr/share/man/man1/dalk.1.gz\n' >"$tmp/want"
+    printf '%s\n' ./usr/bin/dalk ./usr/share/doc/dalk/changelog.gz ./usr/share/doc/dalk/copyright \
+        ./usr/share/lintian/overrides/dalk ./usr/share/man/man1/dalk.1.gz >"$tmp/want"
     if cmp -s "$tmp/contents" "$tmp/want" && [ "$(dpkg-deb -f "$deb" Package)" = dalk ] &&
         dpkg-deb -f "$deb" Depends | grep -q libc6; then
         echo "ok: $(basename "$deb")"
