@@ -7,10 +7,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 
 // Each single-precision operation must be rounded to float before the next one
 // uses it; a wider evaluation method would change printed digits.
 static_assert(FLT_EVAL_METHOD == 0, "float arithmetic must be evaluated in float");
+// The printed digits, infinities and signed zeros rest on IEEE arithmetic,
+// which -ffast-math gives up: it prints inf as a 39-digit number and drops
+// the sign of -0.000000.
+#ifdef __FAST_MATH__
+#error "dalk must not be built with -ffast-math: its digits, inf and -0 need IEEE arithmetic"
+#endif
+static_assert(std::numeric_limits<float>::is_iec559, "float must be IEEE 754 single precision");
 
 // The one record of a run: filled by the command-line reader, except `slope`
 // and `intercept`, which the axis fit sets; read-only afterwards.

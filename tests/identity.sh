@@ -1,8 +1,22 @@
 #!/usr/bin/env bash
-# Two builds of dalk (say g++ -O0 and clang++ -O3) must write the same bytes
-# and end with the same status on every argument vector.
-# Usage: identity.sh DALK_A DALK_B
+# Two builds of dalk (say g++ -O0 and clang++ -O3, or a native build and a
+# cross build) must write the same bytes and end with the same status on
+# every argument vector.
+# Usage: identity.sh [--runner PREFIX] [--crlf] DALK_A DALK_B
+#   --runner PREFIX  run DALK_B through PREFIX, split at spaces, such as
+#                    "qemu-s390x -L /usr/s390x-linux-gnu" or /usr/lib/wine/wine64
+#   --crlf           DALK_B ends lines with CR LF: every newline of DALK_A
+#                    must be CR LF there, with no other difference
 set -u
+runner=()
+crlf=no
+while [ $# -gt 2 ]; do
+    case $1 in
+    --runner) read -ra runner <<<"$2"; shift 2 ;;
+    --crlf) crlf=yes; shift ;;
+    *) echo "identity.sh: unknown option $1" >&2; exit 2 ;;
+    esac
+done
 a=$1
 b=$2
 tmp=$(mktemp -d)
@@ -10,18 +24,30 @@ trap 'rm -rf "$tmp"' EXIT
 passed=0
 failed=0
 
-same() { # ARGS...: run both binaries, compare stdout, stderr and status
-    "$a" "$@" >"$tmp/a.out" 2>"$tmp/a.err"
-    local sa=$?
-    "$b" "$@" >"$tmp/b.out" 2>"$tmp/b.err"
-    local sb=$?
-    if [ "$sa" = "$sb" ] && cmp -s "$tmp/a.out" "$tmp/b.out" && cmp -s "$tmp/a.err" "$tmp/b.err"; then
+# Each of A's files, as B must have written it.
+expected() { # FILE
+    if [ "$crlf" = yes ]; then perl -pe 's/\n/\r\n/g' "$1"; else cat "$1"; fi
+}
+
+# compare OUT ARGS...: run both with standard output on OUT (a file in the
+# scratch folder when empty); the statuses, standard errors and, for a file,
+# outputs must match
+compare() {
+    local out=$1 sa sb
+    shift
+    "$a" "$@" >"${out:-$tmp/a.out}" 2>"$tmp/a.err"
+    sa=$?
+    "${runner[@]}" "$b" "$@" >"${out:-$tmp/b.out}" 2>"$tmp/b.err"
+    sb=$?
+    if [ "$sa" = "$sb" ] && cmp -s <(expected "$tmp/a.err") "$tmp/b.err" &&
+        { [ -n "$out" ] || cmp -s <(expected "$tmp/a.out") "$tmp/b.out"; }; then
         passed=$((passed + 1))
     else
         failed=$((failed + 1))
-        echo "DIFFERENT: dalk $*"
+        echo "DIFFERENT: dalk $* (status $sa and $sb)"
     fi
 }
+same() { compare "" "$@"; }
 
 same 10 100.3 12 100.9
 same 10 100.3 12 100.9 2.5 -90
@@ -41,6 +67,9 @@ same -99999999999 -1 -2147483640 1
 same -5000 0.0001 5000 0.0003 0.0000005 1.0000000596046448
 same 12abc 1,5 0x10 inf nan 1.5d1
 same " +7" "  -.5e+1x" 9 "1e" "1e+" "."
+compare /dev/full 10 100.3 12 100.9
+compare /dev/full 7 12.5 3 13
+same -50000 100.3 150000 250.9 0.5 -7 # 16 MB, many writes
 
 # Pseudo-random vectors, the same ones every time.
 RANDOM=2026

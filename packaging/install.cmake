@@ -1,0 +1,93 @@
+# What installing puts where, and the packages made from it with CPack:
+# a Debian package (cpack -G DEB) on Linux, a zip (cpack -G ZIP) for Windows.
+
+set(CPACK_PACKAGE_NAME dalk)
+set(CPACK_PACKAGE_VENDOR "dalk maintainers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "write a slice-by-slice CT reconstruction script")
+set(CPACK_PACKAGE_CONTACT "dalk maintainers <maintainers@users.noreply.c-seed-4af0f7ef.example>")
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  # One folder to unpack and use: the program, and texts with CR LF line
+  # ends that any Windows editor opens, the manual page rendered as text.
+  install(TARGETS dalk RUNTIME DESTINATION . COMPONENT tool)
+  find_program(GROFF groff)
+  set(texts README.md:README.txt LICENSE:LICENSE.txt CHANGELOG:CHANGELOG.txt)
+  if(GROFF)
+    list(APPEND texts man/dalk.1:dalk.txt)
+  else()
+    message(WARNING "groff not found: the Windows zip will hold no manual (Debian: groff-base)")
+  endif()
+  foreach(pair IN LISTS texts)
+    string(REPLACE ":" ";" pair ${pair})
+    list(GET pair 0 source)
+    list(GET pair 1 name)
+    add_custom_command(OUTPUT ${name}
+      COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/${source} -DOUTPUT=${name}
+              -DGROFF=${GROFF} -P ${PROJECT_SOURCE_DIR}/packaging/windows-text.cmake
+      DEPENDS ${source} packaging/windows-text.cmake VERBATIM)
+    list(APPEND text_outputs ${PROJECT_BINARY_DIR}/${name})
+  endforeach()
+  add_custom_target(windows_texts ALL DEPENDS ${text_outputs})
+  install(FILES ${text_outputs} DESTINATION . COMPONENT tool)
+  set(CPACK_GENERATOR ZIP)
+  include(CPack)
+  return()
+endif()
+
+include(GNUInstallDirs)
+install(TARGETS dalk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+# The compilers' version notes are of no use in an installed program; Debian
+# strips them from its own.
+if(CMAKE_OBJCOPY AND NOT APPLE)
+  install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/dalk\")"
+          COMPONENT tool)
+endif()
+
+# The manual page and the changelog go in compressed, as Debian installs its
+# own: gzip -9n leaves out the name and time, so the same text gives the
+# same bytes.
+find_program(GZIP gzip)
+function(install_gzipped source name destination)
+  if(GZIP)
+    add_custom_command(OUTPUT ${name}.gz
+      COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/${source} ${name}
+      COMMAND ${GZIP} -9nf ${name}
+      DEPENDS ${source} VERBATIM)
+    add_custom_target(${name}_gz ALL DEPENDS ${name}.gz)
+    install(FILES ${PROJECT_BINARY_DIR}/${name}.gz DESTINATION ${destination} COMPONENT tool)
+  else()
+    install(FILES ${source} DESTINATION ${destination} RENAME ${name} COMPONENT tool)
+  endif()
+endfunction()
+install_gzipped(man/dalk.1 dalk.1 ${CMAKE_INSTALL_MANDIR}/man1)
+install_gzipped(CHANGELOG changelog ${CMAKE_INSTALL_DOCDIR})
+
+# The licence: LICENSE beside the tool, or, in the Debian package only, the
+# same text as its copyright file.
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT license)
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright COMPONENT debian
+        EXCLUDE_FROM_ALL)
+install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME dalk COMPONENT debian EXCLUDE_FROM_ALL)
+
+set(CPACK_PACKAGE_DESCRIPTION "dalk writes the batch script that reconstructs a run of X-ray
+CT slices one slice at a time. Given the first and the last slice and the
+rotation-axis position measured at each, it interpolates the axis for every
+slice in single precision and writes four command lines per slice (mu_pelk,
+pelk_varn, mu_rab, nol2fex) on standard output, to be redirected into a file
+and run later. The script is the same byte for byte on every platform.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_COMPONENTS_ALL tool debian) # one package, with the Debian layout of the licence
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+find_program(DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS libc6) # the tool needs the C library alone
+endif()
+include(CPack)
