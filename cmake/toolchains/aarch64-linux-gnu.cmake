@@ -1,14 +1,7 @@
-# Cross build for Linux on aarch64 (Debian: g++-aarch64-linux-gnu).
+# Cross build for Linux on aarch64 (Debian: g++-aarch64-linux-gnu), run here
+# under qemu-user (Debian: qemu-user), which CMake also uses as the emulator.
 #   cmake -S . -B build-aarch64-linux-gnu --toolchain cmake/toolchains/aarch64-linux-gnu.cmake
-# The program runs here under qemu-user (Debian: qemu-user), which CMake
-# also uses as the emulator for running it from the build.
-set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR aarch64)
-set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/aarch64-linux-gnu)
+set(cross_arch aarch64)
+set(cross_triplet aarch64-linux-gnu)
+set(cross_qemu qemu-aarch64)
+include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)

@@ -1,14 +1,7 @@
-# Cross build for Linux on i686 (Debian: g++-i686-linux-gnu).
+# Cross build for Linux on i686 (Debian: g++-i686-linux-gnu), run here
+# under qemu-user (Debian: qemu-user), which CMake also uses as the emulator.
 #   cmake -S . -B build-i686-linux-gnu --toolchain cmake/toolchains/i686-linux-gnu.cmake
-# The program runs here under qemu-user (Debian: qemu-user), which CMake
-# also uses as the emulator for running it from the build.
-set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER i686-linux-gnu-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-i386 -L /usr/i686-linux-gnu)
+set(cross_arch i686)
+set(cross_triplet i686-linux-gnu)
+set(cross_qemu qemu-i386)
+include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)
