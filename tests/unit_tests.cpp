@@ -413,8 +413,8 @@ TEST(Run, SliceNumbersCountUpCorrectly) {
 }
 
 // The writer (slice numbers counted in place, fixed lines formatted once)
-// against a line-by-line rendering through the reference formatter, on runs long enough to cross
-// many buffer boundaries.
+// against a line-by-line rendering through the reference formatter, on runs
+// long enough to cross many buffer boundaries.
 TEST(Run, FastPathMatchesLineByLineRendering) {
     std::vector<std::vector<std::string>> runs = {
         {"-3000", "-0.001", "40000", "2.5e3", "0.25", "1e-3"},
