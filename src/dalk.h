@@ -43,6 +43,15 @@ inline float flush_subnormal(float x) {
 int32_t to_int32(const char *text);
 float to_real(const char *text);
 
+// The line end of the script. Windows programs read CR LF; standard output
+// is binary there, so that each chunk leaves in one write, and the writer
+// puts the CR itself.
+#ifdef _WIN32
+#define DALK_NEWLINE "\r\n"
+#else
+#define DALK_NEWLINE "\n"
+#endif
+
 // format.cpp: numbers to text, written at out; each returns the length
 constexpr size_t real_text_max = 48; // "-" + 39 digits + "." + 6 decimals, and a spare
 constexpr size_t int_text_max = 12;  // "-2147483648" and a spare
@@ -59,7 +68,12 @@ float axis_at(const run_params &run, int32_t slice);
 
 // output.cpp: bytes onto an output stream, whatever it is
 constexpr size_t output_chunk_max = 1 << 18;
-size_t output_chunk(std::FILE *out); // bytes per write, at most output_chunk_max
+struct chunk_sizes {
+    size_t next;  // bytes in the next whole-chunk write
+    size_t limit; // at most output_chunk_max, a whole number of pages
+};
+chunk_sizes plan_chunks(std::FILE *out); // grows a pipe where it can
+void next_chunk(chunk_sizes &sizes);     // after each whole chunk: double, up to limit
 bool put_bytes(std::FILE *out, const char *bytes, size_t len); // false on an error, errno set
 
 // script.cpp: the script writer

@@ -1,13 +1,23 @@
-// Program entry: the run itself, then closing standard output, whose last
-// buffered bytes or deferred errors can still fail there.
+// Program entry: the run itself, then closing standard output, where a
+// deferred error of the file system can still show.
 #include "dalk.h"
 
 #include <cerrno>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 int main(int argc, char **argv) {
-    // The script writer hands over large blocks of its own; a second buffer
-    // would only copy them again.
+    // The writer goes around stdio, straight to the descriptor: nothing may
+    // wait in a stdio buffer. On Windows the descriptor is binary, so that
+    // the C runtime neither cuts the writes nor adds a CR to the writer's
+    // CR LF; standard error stays a text stream.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     int status = run_dalk(argc, argv, stdout, stderr);
     if (status == 0 || status == 1) {
         errno = 0;

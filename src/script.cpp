@@ -2,16 +2,16 @@
 // about a backward range.
 #include "dalk.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
 
 // The texts of a slice block, around its three numbers.
 constexpr char slice_text[] = "mu_pelk ";
-constexpr char axis_text[] = " q dark.img\npelk_varn ";
-constexpr char theta0_text[] = "\nmu_rab ";
-constexpr char delta_text[] = "\nnol2fex 16 ";
+constexpr char axis_text[] = " q dark.img" DALK_NEWLINE "pelk_varn ";
+constexpr char theta0_text[] = DALK_NEWLINE "mu_rab ";
+constexpr char delta_text[] = DALK_NEWLINE "nol2fex 16 ";
+constexpr char newline[] = DALK_NEWLINE;
 
 template <size_t N> char *put_text(char *p, const char (&text)[N]) {
     std::memcpy(p, text, N - 1);
@@ -59,25 +59,22 @@ void slice_tail_set(slice_tail &t, const run_params &run) {
     p += format_real(p, run.theta0);
     p = put_text(p, delta_text);
     p += format_real(p, run.delta);
-    *p++ = '\n';
+    p = put_text(p, newline);
     t.len = static_cast<size_t>(p - t.text);
 }
 
 static_assert(sizeof slice_text + sizeof axis_text - 2 + int_text_max <= sizeof slice_head::text);
-static_assert(sizeof theta0_text + sizeof delta_text - 2 + 2 * real_text_max + 1 <=
+static_assert(sizeof theta0_text + sizeof delta_text + sizeof newline - 3 + 2 * real_text_max <=
               sizeof slice_tail::text);
 
 // Head and tail are copied whole, a fixed size the compiler can inline, and
 // the write position then advances by their length.
 constexpr size_t block_room = sizeof slice_head::text + real_text_max + sizeof slice_tail::text;
 
-// Blocks are appended until a whole chunk is ready; the chunk goes out in one
-// write, ending on a page boundary, and the part of a block past it moves to
-// the front. Chunks start at 16 KiB and double up to the output's limit: a
-// short run touches no more of the buffer than it needs (the first touch of
-// each page costs a fault), a long one makes few, large writes.
-constexpr size_t first_chunk = 1 << 14;
-char script_buf[output_chunk_max + block_room];
+// Blocks are appended until a whole chunk is ready (output.cpp sizes it); the
+// chunk goes out in one write, and the part of a block past it moves to the
+// front. The buffer starts on a page, so each chunk is whole pages.
+alignas(4096) char script_buf[output_chunk_max + block_room];
 
 } // namespace
 
@@ -87,24 +84,23 @@ bool write_range_complaint(std::FILE *out, const run_params &run) {
     p += format_int(p, run.from);
     p = put_text(p, " to ");
     p += format_int(p, run.to);
-    return put_bytes(out, line, static_cast<size_t>(p - line)) && std::fflush(out) == 0;
+    return put_bytes(out, line, static_cast<size_t>(p - line));
 }
 
 bool write_script(std::FILE *out, const run_params &run) {
-    const size_t chunk_limit = output_chunk(out);
-    size_t chunk = std::min(first_chunk, chunk_limit);
+    chunk_sizes chunk = plan_chunks(out);
     slice_tail tail{}; // zeroed: copied whole, past its length
     slice_tail_set(tail, run);
     slice_head head{};
     slice_head_set(head, run.from);
     char *p = script_buf;
     for (int32_t n = run.from;; ++n) {
-        if (static_cast<size_t>(p - script_buf) >= chunk) {
-            if (!put_bytes(out, script_buf, chunk)) return false;
-            size_t rest = static_cast<size_t>(p - script_buf) - chunk; // < block_room
-            std::memmove(script_buf, script_buf + chunk, rest);
+        if (static_cast<size_t>(p - script_buf) >= chunk.next) {
+            if (!put_bytes(out, script_buf, chunk.next)) return false;
+            size_t rest = static_cast<size_t>(p - script_buf) - chunk.next; // < block_room
+            std::memmove(script_buf, script_buf + chunk.next, rest);
             p = script_buf + rest;
-            chunk = std::min(2 * chunk, chunk_limit);
+            next_chunk(chunk);
         }
         std::memcpy(p, head.text, sizeof head.text);
         p += head.len;
@@ -114,5 +110,5 @@ bool write_script(std::FILE *out, const run_params &run) {
         if (n == run.to) break; // stepping past INT32_MAX would overflow
         slice_head_next(head, n + 1);
     }
-    return put_bytes(out, script_buf, static_cast<size_t>(p - script_buf)) && std::fflush(out) == 0;
+    return put_bytes(out, script_buf, static_cast<size_t>(p - script_buf));
 }

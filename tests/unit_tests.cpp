@@ -4,12 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <bit>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <string>
 #include <thread>
@@ -523,6 +527,43 @@ TEST(Run, WaitsOnNonBlockingPipe) {
     ASSERT_TRUE(read_command_line(5, argv, run));
     fit_axis(run);
     EXPECT_TRUE(same_text(got, ref::script(run)));
+}
+
+// A job stopped and continued while its write waits on a full socket with a
+// send timeout: Linux ends that write with EINTR, which is no write error.
+TEST(Run, CompletesWhenStoppedAndContinued) {
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    timeval patience = {60, 0};
+    ASSERT_EQ(setsockopt(fds[0], SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience), 0);
+    char fill[4096] = {};
+    size_t filled = 0;
+    for (ssize_t n; (n = send(fds[0], fill, sizeof fill, MSG_DONTWAIT)) > 0;)
+        filled += static_cast<size_t>(n);
+    const char *argv[] = {"dalk", "10", "100.3", "12", "100.9", nullptr};
+    pid_t child = fork();
+    if (child == 0) _exit(run_dalk(5, argv, fdopen(fds[0], "w"), stderr));
+    close(fds[0]);
+    // Once it sleeps, it waits in its write: it sleeps nowhere else.
+    std::string stat;
+    for (int tries = 0; tries < 1000 && stat.find(") S ") == std::string::npos; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::getline(std::ifstream("/proc/" + std::to_string(child) + "/stat"), stat);
+    }
+    EXPECT_NE(stat.find(") S "), std::string::npos) << stat;
+    int status = 0;
+    kill(child, SIGSTOP);
+    waitpid(child, &status, WUNTRACED);
+    kill(child, SIGCONT);
+    std::string got;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds[1], buf, sizeof buf)) > 0;)
+        got.append(buf, static_cast<size_t>(n));
+    close(fds[1]);
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(same_text(got.substr(std::min(filled, got.size())),
+                          run_tool({"10", "100.3", "12", "100.9"}).out));
 }
 
 } // namespace
