@@ -66,6 +66,19 @@ expect "to saturated to the 32-bit maximum" 0 "$(block 2147483647 5.000000)
 expect "from at the 32-bit minimum" 0 "$(block -2147483648 -3.000000; block -2147483647 -3.000000)
 " "" -99999999999 -3 -2147483647 -3
 
+# The first slice's axis value, as the README and the manual print it: the
+# single-precision line through slice 0, anchored on the first slice.
+while read -r want args; do
+    got=$("$dalk" $args | sed -n 2p)
+    [ "$got" = "pelk_varn $want" ] && ok=yes || { ok=no; echo "  dalk $args: $got"; }
+    verdict "first slice of dalk $args is $want" $ok
+done <<'EOF'
+100.299988 1500 100.3 2047 250.9
+100.300781 5000 100.3 5010 200.9
+100.296875 100000 100.3 100100 250.9
+100.300003 0 100.3 547 250.9
+EOF
+
 # 0 100 128 101: slope exactly 1/128; slice 1 is a six-decimal tie, away from zero
 "$dalk" 0 100 128 101 >"$tmp/out"
 status=$?
