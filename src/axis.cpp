@@ -6,16 +6,12 @@
 #include "dalk.h"
 
 void fit_axis(run_params &run) {
+    // A single slice has no line through it: axis_at gives it axis1 itself,
+    // instead of the NaN of dividing by zero, and reads no slope or intercept.
+    if (run.from == run.to) return;
     // The difference of two 32-bit slice numbers always fits in 64 bits, and
     // converting it rounds once, so it never overflows.
     float d = static_cast<float>(static_cast<int64_t>(run.from) - run.to);
-    if (d == 0.0f) {
-        // A single slice has no line through it; hold it flat at the one
-        // measured point instead of dividing by zero.
-        run.slope = 0.0f;
-        run.intercept = run.axis1;
-        return;
-    }
     float s = flush_subnormal(run.axis1 - run.axis2);
     run.slope = flush_subnormal(s / d);
     float p = flush_subnormal(static_cast<float>(run.from) * run.slope);
@@ -30,7 +26,7 @@ void fit_axis(run_params &run) {
 // Beyond 2^24 the slice number itself rounds to float, and neighbouring
 // slices can share one value.
 float axis_at(const run_params &run, int32_t slice) {
-    if (run.from == run.to) return run.axis1; // the measured point itself, signed zero and all
+    if (run.from == run.to) return run.axis1; // the one measured point, signed zero and all
     float p = flush_subnormal(static_cast<float>(slice) * run.slope);
     return flush_subnormal(p + run.intercept);
 }

@@ -126,8 +126,17 @@ void mul_base1e9(uint32_t *limb, int &n, uint32_t m) {
 }
 
 // A float of 1e10 or more is mant * 2^exp2 with exp2 >= 10: an integer of 11
-// to 39 digits. Its digits past the seventeenth round away (ties to even) and
-// print as 0, and its six decimals are 0.
+// to 39 digits. Its digits past the seventeenth round away and print as 0,
+// and its six decimals are 0.
+//
+// That rounding never meets a tie and never carries into a new leading
+// digit. A float of len >= 18 digits is at least 10^17 > 2^24 * 2^32, so its
+// exp2 is at least 33 and it is divisible by 2^33; a tie (an eighteenth digit
+// 5, zeros after it) is an odd multiple of 10^(len-18), with exactly
+// len - 18 <= 21 factors of two. And no float lies within 5 * 10^(len-18)
+// below 10^len: for each power from 10^18 to 10^38, the float just below it
+// is more than 10^9 times as far. So rounding up is an eighteenth digit of 5
+// or more, and its carry stops within the seventeen digits.
 char *put_magnitude_large(char *p, float magnitude) {
     float_parts f = split(magnitude);
     uint32_t limb[5] = {f.mant}; // below 2^128 < 10^45: five limbs of 10^9
@@ -144,18 +153,12 @@ char *put_magnitude_large(char *p, float magnitude) {
     int len = static_cast<int>(end - d);
 
     if (len > 17) {
-        bool rest_nonzero = std::any_of(d + 18, d + len, [](char c) { return c != '0'; });
-        bool up = d[17] > '5' || (d[17] == '5' && (rest_nonzero || (d[16] - '0') % 2 == 1));
+        bool up = d[17] >= '5';
         std::memset(d + 17, '0', static_cast<size_t>(len - 17));
         if (up) {
             int i = 16;
-            for (; i >= 0 && d[i] == '9'; --i) d[i] = '0';
-            if (i >= 0) {
-                ++d[i];
-            } else {
-                d[0] = '1'; // 99..9 became 100..0: one digit more
-                d[len++] = '0';
-            }
+            for (; d[i] == '9'; --i) d[i] = '0';
+            ++d[i];
         }
     }
     std::memcpy(p, d, static_cast<size_t>(len));
