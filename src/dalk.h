@@ -72,8 +72,8 @@ struct chunk_sizes {
     size_t next;  // bytes in the next whole-chunk write
     size_t limit; // at most output_chunk_max, a whole number of pages
 };
-chunk_sizes plan_chunks(std::FILE *out); // grows a pipe where it can
-void next_chunk(chunk_sizes &sizes);     // after each whole chunk: double, up to limit
+chunk_sizes plan_chunks(std::FILE *out);   // grows a pipe where it can
+chunk_sizes next_chunk(chunk_sizes sizes); // after each whole chunk: double, up to limit
 bool put_bytes(std::FILE *out, const char *bytes, size_t len); // false on an error, errno set
 
 // script.cpp: the script writer

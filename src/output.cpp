@@ -130,8 +130,8 @@ chunk_sizes plan_chunks(std::FILE *out) {
     return {std::min(first_chunk, limit), limit};
 }
 
-void next_chunk(chunk_sizes &sizes) {
-    sizes.next = std::min(2 * sizes.next, sizes.limit);
+chunk_sizes next_chunk(chunk_sizes sizes) {
+    return {std::min(2 * sizes.next, sizes.limit), sizes.limit};
 }
 
 bool put_bytes(std::FILE *out, const char *bytes, size_t len) {

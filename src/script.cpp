@@ -100,7 +100,7 @@ bool write_script(std::FILE *out, const run_params &run) {
             size_t rest = static_cast<size_t>(p - script_buf) - chunk.next; // < block_room
             std::memmove(script_buf, script_buf + chunk.next, rest);
             p = script_buf + rest;
-            next_chunk(chunk);
+            chunk = next_chunk(chunk);
         }
         std::memcpy(p, head.text, sizeof head.text);
         p += head.len;
