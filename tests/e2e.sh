@@ -66,7 +66,7 @@ expect "to saturated to the 32-bit maximum" 0 "$(block 2147483647 5.000000)
 expect "from at the 32-bit minimum" 0 "$(block -2147483648 -3.000000; block -2147483647 -3.000000)
 " "" -99999999999 -3 -2147483647 -3
 
-# The first slice's axis value, as the README and the manual print it: the
+# The first slice's axis value, as the manual prints it: the
 # single-precision line through slice 0, anchored on the first slice.
 while read -r want args; do
     got=$("$dalk" $args | sed -n 2p)
