@@ -32,23 +32,21 @@ std::string bits_of(float v) {
     return buf;
 }
 
-// Compares two scripts and names the first line that differs, what came and
-// what was wanted, instead of a diff of the whole (a multi-megabyte script's
-// diff exhausts memory).
+// Names the first line that differs, what came and what was wanted: a diff
+// of a whole multi-megabyte script would exhaust memory.
 testing::AssertionResult same_text(const std::string &got, const std::string &want) {
     if (got == want) return testing::AssertionSuccess();
-    size_t at = static_cast<size_t>(
-        std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first - got.begin());
-    size_t start = at == 0 ? 0 : got.rfind('\n', at - 1) + 1; // npos + 1 is 0
-    auto line_at = [start](const std::string &s) {
-        return start >= s.size() ? std::string("(end)")
-                                 : s.substr(start, s.find('\n', start) - start).substr(0, 200);
+    auto at = std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first;
+    auto start = std::find(std::make_reverse_iterator(at), got.rend(), '\n').base();
+    size_t from = static_cast<size_t>(start - got.begin());
+    auto line = [from](const std::string &s) {
+        return from >= s.size() ? "(end)"
+                                : s.substr(from, s.find('\n', from) - from).substr(0, 200);
     };
     return testing::AssertionFailure()
-           << "line "
-           << std::count(got.begin(), got.begin() + static_cast<ptrdiff_t>(start), '\n') + 1
-           << " differs: got \"" << line_at(got) << "\", want \"" << line_at(want) << "\" ("
-           << got.size() << " bytes, want " << want.size() << ')';
+           << "line " << std::count(got.begin(), start, '\n') + 1 << " differs: got \"" << line(got)
+           << "\", want \"" << line(want) << "\" (" << got.size() << " bytes, want " << want.size()
+           << ')';
 }
 
 // Runs the whole tool on an argument vector; captures what it writes.
