@@ -16,7 +16,7 @@ int main(int argc, char **argv) {
     // CR LF; standard error stays a text stream.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 #ifdef _WIN32
-    _setmode(_fileno(stdout), _O_BINARY);
+    if (_fileno(stdout) >= 0) _setmode(_fileno(stdout), _O_BINARY); // none without a console
 #endif
     int status = run_dalk(argc, argv, stdout, stderr);
     if (status == 0 || status == 1) {
