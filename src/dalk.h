@@ -43,15 +43,6 @@ inline float flush_subnormal(float x) {
 int32_t to_int32(const char *text);
 float to_real(const char *text);
 
-// The line end of the script. Windows programs read CR LF; standard output
-// is binary there, so that each chunk leaves in one write, and the writer
-// puts the CR itself.
-#ifdef _WIN32
-#define DALK_NEWLINE "\r\n"
-#else
-#define DALK_NEWLINE "\n"
-#endif
-
 // format.cpp: numbers to text, written at out; each returns the length
 constexpr size_t real_text_max = 48; // "-" + 39 digits + "." + 6 decimals, and a spare
 constexpr size_t int_text_max = 12;  // "-2147483648" and a spare

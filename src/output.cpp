@@ -29,7 +29,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 
 #if defined(_WIN32)
 #include <io.h>
