@@ -10,12 +10,10 @@
 #endif
 
 int main(int argc, char **argv) {
-    // The writer goes around stdio, straight to the descriptor: nothing may
-    // wait in a stdio buffer. On Windows the descriptor is binary, so that
-    // the C runtime neither cuts the writes nor adds a CR to the writer's
-    // CR LF; standard error stays a text stream.
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
 #ifdef _WIN32
+    // The writer goes straight to the descriptor, never through stdio. It is
+    // binary, so that the C runtime neither cuts the writes nor adds a CR to
+    // the writer's CR LF; standard error stays a text stream.
     if (_fileno(stdout) >= 0) _setmode(_fileno(stdout), _O_BINARY); // none without a console
 #endif
     int status = run_dalk(argc, argv, stdout, stderr);

@@ -514,7 +514,6 @@ TEST(Run, WaitsOnNonBlockingPipe) {
         }
     });
     std::FILE *out = fdopen(fds[1], "w"), *err = std::tmpfile();
-    std::setvbuf(out, nullptr, _IONBF, 0);
     const char *argv[] = {"dalk", "0", "100.3", "99999", "250.9", nullptr};
     EXPECT_EQ(run_dalk(5, argv, out, err), 0);
     std::fclose(out);
