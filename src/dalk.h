@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <limits>
 
 // Each single-precision operation must be rounded to float before the next one
@@ -57,20 +56,23 @@ bool read_command_line(int argc, const char *const *argv, run_params &run);
 void fit_axis(run_params &run);
 float axis_at(const run_params &run, int32_t slice);
 
-// output.cpp: bytes onto an output stream, whatever it is
+// output.cpp: bytes out through a descriptor, whatever file it is. Each
+// function that writes returns 0, or the errno value of the failure it met.
 constexpr size_t output_chunk_max = 1 << 18;
 struct chunk_sizes {
     size_t next;  // bytes in the next whole-chunk write
     size_t limit; // at most output_chunk_max, a whole number of pages
 };
-chunk_sizes plan_chunks(std::FILE *out);   // grows a pipe where it can
-chunk_sizes next_chunk(chunk_sizes sizes); // after each whole chunk: double, up to limit
-bool put_bytes(std::FILE *out, const char *bytes, size_t len); // false on an error, errno set
+size_t grow_pipe(int fd); // fd's pipe capacity, grown where it can be; 0 for no pipe
+chunk_sizes plan_chunks(size_t pipe_capacity); // the first chunk and the limit
+chunk_sizes next_chunk(chunk_sizes sizes);     // after each whole chunk: double, up to limit
+int put_bytes(int fd, const char *bytes, size_t len);
+int close_output(int fd); // where a deferred error of the file system can still show
 
-// script.cpp: the script writer
-bool write_range_complaint(std::FILE *out, const run_params &run);
-bool write_script(std::FILE *out, const run_params &run);
+// script.cpp: the script writer; 0 or an errno value
+int write_range_complaint(int out, const run_params &run);
+int write_script(int out, const run_params &run);
 
 // run.cpp: the run flow; returns the exit status
-int run_dalk(int argc, const char *const *argv, std::FILE *out, std::FILE *err);
-int write_failed(std::FILE *err, int errnum); // reports errnum; returns exit status 2
+int run_dalk(int argc, const char *const *argv, int out, int err);
+int report_write_error(int err, int errnum); // one line on err; returns exit status 2

@@ -1,16 +1,14 @@
 // Getting the script's bytes out: how large each write is, and writing all of
-// them through the stream's descriptor, whatever kind of file it is.
+// them through a descriptor, whatever kind of file it is.
 //
 // The tool owns its writes instead of leaving them to the C library's stdio,
-// which cuts them as it likes (1 KiB pieces on the BSDs, 2 KiB on Windows
-// text streams) and gives up on the first EINTR or EAGAIN. Here a write that
-// takes part of the bytes is followed by one for the rest; one interrupted
-// before it took any (as a blocked write with a send timeout is, when the job
-// is stopped and continued) is made again; and a descriptor inherited
-// non-blocking, whose full pipe or socket reports EAGAIN, is waited on with
-// poll. That is timing, not failure; any other error is reported, with its
-// errno. Only a stream with no descriptor at all (a memory stream) goes
-// through stdio.
+// which cuts them in pieces of its own choosing and gives up on the first
+// EINTR or EAGAIN. Here a write that takes part of the bytes is followed by
+// one for the rest; one interrupted before it took any (as a blocked write
+// with a send timeout is, when the job is stopped and continued) is made
+// again; and a descriptor inherited non-blocking, whose full pipe or socket
+// reports EAGAIN, is waited on with poll. That is timing, not failure; any
+// other error is returned, as its errno value, for the run flow to report.
 //
 // Writes start at 16 KiB and double up to 256 KiB: a short run touches no
 // more of the writer's buffer than it needs (the first touch of each page
@@ -44,51 +42,24 @@
 namespace {
 
 constexpr size_t first_chunk = 1 << 14;
+constexpr size_t usual_pipe = 1 << 16; // where a pipe's size cannot be asked
 constexpr int pipe_wanted = 1 << 20;
 constexpr size_t write_max = 1 << 30; // per call: fits every platform's count type
-
-// The stream's descriptor, or -1 for a stream that has none.
-int descriptor(std::FILE *out) {
-    int saved = errno; // asking is no write error
-#if defined(DALK_WINDOWS)
-    int fd = _fileno(out);
-#elif defined(DALK_POSIX)
-    int fd = fileno(out);
-#else
-    int fd = -1;
-    (void)out;
-#endif
-    errno = saved;
-    return fd;
-}
 
 #ifdef DALK_POSIX
 bool is_pipe_for_writing(int fd) {
     struct stat st;
-    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode)) return false;
+    if (fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode)) return false;
     int mode = fcntl(fd, F_GETFL);
     return mode >= 0 && (mode & O_ACCMODE) != O_RDONLY;
 }
 
-// The pipe's capacity once grown where possible; 0 when unknown.
-size_t grown_pipe_size(int fd) {
-#if defined(__linux__) && defined(F_SETPIPE_SZ)
-    int size = fcntl(fd, F_GETPIPE_SZ);
-    if (size > 0 && size < pipe_wanted && fcntl(fd, F_SETPIPE_SZ, pipe_wanted) > 0)
-        size = fcntl(fd, F_GETPIPE_SZ);
-    return size > 0 ? static_cast<size_t>(size) : 0;
-#else
-    (void)fd;
-    return 0;
-#endif
-}
-
-// Until fd takes bytes again; false if poll itself fails.
-bool wait_writable(int fd) {
+// Until fd takes bytes again: 0, or the errno of a failed poll.
+int wait_writable(int fd) {
     struct pollfd writable = {fd, POLLOUT, 0};
     while (poll(&writable, 1, -1) < 0)
-        if (errno != EINTR) return false;
-    return true;
+        if (errno != EINTR) return errno;
+    return 0;
 }
 #endif
 
@@ -106,26 +77,27 @@ long write_some(int fd, const char *bytes, size_t len) {
 #endif
 }
 
-bool put_stream(std::FILE *out, const char *bytes, size_t len) {
-    return std::fwrite(bytes, 1, len, out) == len && std::fflush(out) == 0;
-}
-
 } // namespace
 
-chunk_sizes plan_chunks(std::FILE *out) {
-    size_t limit = output_chunk_max;
+size_t grow_pipe(int fd) {
 #ifdef DALK_POSIX
-    int saved = errno; // a refused fcntl is no write error
-    int fd = descriptor(out);
-    if (is_pipe_for_writing(fd)) {
-        size_t size = grown_pipe_size(fd);
-        limit = size > 0 ? size / 2 : 32768; // half the usual 64 KiB
-        limit = std::clamp<size_t>(limit, 4096, output_chunk_max);
-    }
-    errno = saved;
-#else
-    (void)out;
+    if (!is_pipe_for_writing(fd)) return 0;
+#if defined(__linux__) && defined(F_SETPIPE_SZ)
+    int size = fcntl(fd, F_GETPIPE_SZ);
+    if (size > 0 && size < pipe_wanted && fcntl(fd, F_SETPIPE_SZ, pipe_wanted) > 0)
+        size = fcntl(fd, F_GETPIPE_SZ);
+    if (size > 0) return static_cast<size_t>(size);
 #endif
+    return usual_pipe;
+#else
+    (void)fd;
+    return 0;
+#endif
+}
+
+chunk_sizes plan_chunks(size_t pipe_capacity) {
+    size_t limit = output_chunk_max;
+    if (pipe_capacity > 0) limit = std::clamp<size_t>(pipe_capacity / 2, 4096, output_chunk_max);
     return {std::min(first_chunk, limit), limit};
 }
 
@@ -133,10 +105,7 @@ chunk_sizes next_chunk(chunk_sizes sizes) {
     return {std::min(2 * sizes.next, sizes.limit), sizes.limit};
 }
 
-bool put_bytes(std::FILE *out, const char *bytes, size_t len) {
-    errno = 0;
-    int fd = descriptor(out);
-    if (fd < 0) return put_stream(out, bytes, len);
+int put_bytes(int fd, const char *bytes, size_t len) {
     while (len > 0) {
         long done = write_some(fd, bytes, len);
         if (done > 0) {
@@ -144,15 +113,27 @@ bool put_bytes(std::FILE *out, const char *bytes, size_t len) {
             len -= static_cast<size_t>(done);
             continue;
         }
-        if (done == 0) { // took nothing and said nothing: reported as EIO
-            errno = 0;
-            return false;
-        }
+        if (done == 0) return EIO; // took nothing and said nothing
+        int error = errno;
 #ifdef DALK_POSIX
-        if (errno == EINTR) continue;
-        if ((errno == EAGAIN || errno == EWOULDBLOCK) && wait_writable(fd)) continue;
+        if (error == EINTR) continue;
+        if (error == EAGAIN || error == EWOULDBLOCK) {
+            error = wait_writable(fd);
+            if (error == 0) continue;
+        }
 #endif
-        return false;
+        return error;
     }
-    return true;
+    return 0;
+}
+
+int close_output(int fd) {
+#if defined(DALK_WINDOWS)
+    return _close(fd) == 0 ? 0 : errno;
+#elif defined(DALK_POSIX)
+    return close(fd) == 0 ? 0 : errno;
+#else
+    (void)fd;
+    return 0;
+#endif
 }

@@ -87,7 +87,7 @@ alignas(4096) char script_buf[output_chunk_max + block_room];
 
 } // namespace
 
-bool write_range_complaint(std::FILE *out, const run_params &run) {
+int write_range_complaint(int out, const run_params &run) {
     char line[64];
     char *p = put_text(line, "parameter is wrong. from ");
     p += format_int(p, run.from);
@@ -96,8 +96,8 @@ bool write_range_complaint(std::FILE *out, const run_params &run) {
     return put_bytes(out, line, static_cast<size_t>(p - line));
 }
 
-bool write_script(std::FILE *out, const run_params &run) {
-    chunk_sizes chunk = plan_chunks(out);
+int write_script(int out, const run_params &run) {
+    chunk_sizes chunk = plan_chunks(grow_pipe(out));
     slice_tail tail{}; // zeroed: copied whole, past its length
     slice_tail_set(tail, run);
     slice_head head{};
@@ -105,7 +105,7 @@ bool write_script(std::FILE *out, const run_params &run) {
     char *p = script_buf;
     for (int32_t n = run.from;; ++n) {
         if (static_cast<size_t>(p - script_buf) >= chunk.next) {
-            if (!put_bytes(out, script_buf, chunk.next)) return false;
+            if (int error = put_bytes(out, script_buf, chunk.next)) return error;
             size_t rest = static_cast<size_t>(p - script_buf) - chunk.next; // < block_room
             std::memmove(script_buf, script_buf + chunk.next, rest);
             p = script_buf + rest;

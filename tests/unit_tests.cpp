@@ -70,7 +70,7 @@ outcome run_tool(std::vector<std::string> args) {
     for (auto &a : args) argv.push_back(a.c_str());
     argv.push_back(nullptr);
     std::FILE *out = std::tmpfile(), *err = std::tmpfile();
-    int status = run_dalk(static_cast<int>(args.size()), argv.data(), out, err);
+    int status = run_dalk(static_cast<int>(args.size()), argv.data(), fileno(out), fileno(err));
     return {status, read_all(out), read_all(err)};
 }
 
@@ -493,7 +493,7 @@ TEST(Run, WriteFailureIsReportedNotHidden) {
     ASSERT_NE(full, nullptr);
     std::FILE *err = std::tmpfile();
     const char *argv[] = {"dalk", "1", "2", "3", "4", nullptr};
-    EXPECT_EQ(run_dalk(5, argv, full, err), 2);
+    EXPECT_EQ(run_dalk(5, argv, fileno(full), fileno(err)), 2);
     EXPECT_EQ(read_all(err),
               std::string("dalk: error writing standard output: ") + std::strerror(ENOSPC) + "\n");
     std::fclose(full);
@@ -513,10 +513,10 @@ TEST(Run, WaitsOnNonBlockingPipe) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
-    std::FILE *out = fdopen(fds[1], "w"), *err = std::tmpfile();
+    std::FILE *err = std::tmpfile();
     const char *argv[] = {"dalk", "0", "100.3", "99999", "250.9", nullptr};
-    EXPECT_EQ(run_dalk(5, argv, out, err), 0);
-    std::fclose(out);
+    EXPECT_EQ(run_dalk(5, argv, fds[1], fileno(err)), 0);
+    close(fds[1]);
     reader.join();
     close(fds[0]);
     EXPECT_EQ(read_all(err), "");
@@ -539,7 +539,7 @@ TEST(Run, CompletesWhenStoppedAndContinued) {
         filled += static_cast<size_t>(n);
     const char *argv[] = {"dalk", "10", "100.3", "12", "100.9", nullptr};
     pid_t child = fork();
-    if (child == 0) _exit(run_dalk(5, argv, fdopen(fds[0], "w"), stderr));
+    if (child == 0) _exit(run_dalk(5, argv, fds[0], STDERR_FILENO));
     close(fds[0]);
     // Once it sleeps, it waits in its write: it sleeps nowhere else.
     std::string stat;

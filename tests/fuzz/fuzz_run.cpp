@@ -1,10 +1,18 @@
 // libFuzzer target: a whole run from an arbitrary argument vector (the input
-// split at NUL bytes, at most eight arguments) into a fixed-size in-memory
-// standard output. A run that outgrows it must stop with the write error.
-// Every outcome is checked against a line-by-line rendering of the script.
+// split at NUL bytes, at most eight arguments) through the tool's own write
+// loop into a memory file that cannot grow past a fixed size: a run that
+// outgrows it meets a partial write and then a failing one, and must stop
+// with the write error. Every outcome is checked against a line-by-line
+// rendering of the script.
 #include "dalk.h"
 #include "reference.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -13,14 +21,31 @@
 namespace {
 
 constexpr size_t sink_size = 1 << 18;
-char sink[sink_size];
-char err_sink[512];
 
 void require(bool ok, const char *what) {
     if (!ok) {
         std::fprintf(stderr, "fuzz_run: %s\n", what);
         std::abort();
     }
+}
+
+// A memory file, made once: `limit` bytes that cannot grow, or unlimited.
+int memory_file(const char *name, size_t limit) {
+    int fd = memfd_create(name, limit > 0 ? MFD_ALLOW_SEALING : 0);
+    require(fd >= 0, "memfd_create");
+    if (limit > 0)
+        require(ftruncate(fd, static_cast<off_t>(limit)) == 0 &&
+                    fcntl(fd, F_ADD_SEALS, F_SEAL_GROW | F_SEAL_SHRINK) == 0,
+                "sealing the sink");
+    return fd;
+}
+
+// What one run wrote at the start of fd, which is rewound for the next.
+std::string written(int fd) {
+    off_t len = lseek(fd, 0, SEEK_CUR);
+    std::string s(static_cast<size_t>(len), '\0');
+    require(pread(fd, s.data(), s.size(), 0) == len && lseek(fd, 0, SEEK_SET) == 0, "reading back");
+    return s;
 }
 
 } // namespace
@@ -38,15 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     argv.push_back(nullptr);
     int argc = static_cast<int>(args.size());
 
-    std::FILE *out = fmemopen(sink, sink_size, "w");
-    std::FILE *err = fmemopen(err_sink, sizeof err_sink, "w");
-    setvbuf(out, nullptr, _IONBF, 0);
-    setvbuf(err, nullptr, _IONBF, 0);
+    static const int out = memory_file("out", sink_size), err = memory_file("err", 0);
     int status = run_dalk(argc, argv.data(), out, err);
-    std::string got(sink, static_cast<size_t>(std::ftell(out)));
-    std::string got_err(err_sink, static_cast<size_t>(std::ftell(err)));
-    std::fclose(out);
-    std::fclose(err);
+    std::string got = written(out), got_err = written(err);
 
     run_params run{};
     if (!read_command_line(argc, argv.data(), run)) {
@@ -65,13 +84,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         require(status == 0 && got == want && got_err.empty(), "complete script");
     } else {
         require(status == 2, "overflowing script must fail");
-        // A memory stream that fills up ends with a NUL of its own.
-        if (got.size() == sink_size) got.pop_back();
-        require(want.compare(0, got.size(), got) == 0, "partial script must be a prefix");
-        // The reason is the stream's own (a short write to memory sets no errno).
-        const std::string prefix = "dalk: error writing standard output: ";
-        require(got_err.compare(0, prefix.size(), prefix) == 0 &&
-                    got_err.size() > prefix.size() + 1 && got_err.find('\n') == got_err.size() - 1,
+        // The partial write fills the sink to its last byte.
+        require(got.size() == sink_size && want.compare(0, got.size(), got) == 0,
+                "partial script must fill the sink with its start");
+        require(got_err == std::string("dalk: error writing standard output: ") +
+                               std::strerror(EPERM) + "\n",
                 "write error message");
     }
     return 0;
