@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cstring>
 
 namespace {
@@ -114,56 +115,27 @@ char *put_magnitude_fast(char *p, float magnitude) {
 
 // ---- general path: 1e10 <= |v| <= FLT_MAX -----------------------------------
 
-// a = a * m in base 10^9; m <= 2^29 keeps every step inside 64 bits.
-void mul_base1e9(uint32_t *limb, int &n, uint32_t m) {
-    uint64_t carry = 0;
-    for (int i = 0; i < n; ++i) {
-        uint64_t t = static_cast<uint64_t>(limb[i]) * m + carry;
-        limb[i] = static_cast<uint32_t>(t % 1000000000);
-        carry = t / 1000000000;
-    }
-    for (; carry != 0; carry /= 1000000000) limb[n++] = static_cast<uint32_t>(carry % 1000000000);
-}
-
-// A float of 1e10 or more is mant * 2^exp2 with exp2 >= 10: an integer of 11
-// to 39 digits. Its digits past the seventeenth round away and print as 0,
-// and its six decimals are 0.
-//
-// That rounding never meets a tie and never carries into a new leading
-// digit. A float of len >= 18 digits is at least 10^17 > 2^24 * 2^32, so its
-// exp2 is at least 33 and it is divisible by 2^33; a tie (an eighteenth digit
-// 5, zeros after it) is an odd multiple of 10^(len-18), with exactly
-// len - 18 <= 21 factors of two. And no float lies within 5 * 10^(len-18)
-// below 10^len: for each power from 10^18 to 10^38, the float just below it
-// is more than 10^9 times as far. So rounding up is an eighteenth digit of 5
-// or more, and its carry stops within the seventeen digits.
+// A float of 1e10 or more is an integer of 11 to 39 digits: its first 17
+// significant digits, zeros for the rest, and six zero decimals. to_chars
+// rounds to those 17 digits correctly, and the rule for a tie never comes
+// into it: a float of 18 digits or more is divisible by 2^33, while a tie
+// (an eighteenth digit 5, zeros after it) has at most 21 factors of two.
 char *put_magnitude_large(char *p, float magnitude) {
-    float_parts f = split(magnitude);
-    uint32_t limb[5] = {f.mant}; // below 2^128 < 10^45: five limbs of 10^9
-    int n = 1;
-    for (int e = f.exp2; e > 0; e -= 29) mul_base1e9(limb, n, uint32_t{1} << std::min(e, 29));
-
-    char d[48];
-    char *end = put_decimal(d, limb[n - 1]);
-    for (int i = n - 2; i >= 0; --i) {
-        uint32_t v = limb[i];
-        for (int k = 8; k >= 0; --k, v /= 10) end[k] = static_cast<char>('0' + v % 10);
-        end += 9;
-    }
-    int len = static_cast<int>(end - d);
-
+    char sci[32]; // d.dddddddddddddddde+XX
+    const char *end = std::to_chars(sci, sci + sizeof sci, static_cast<double>(magnitude),
+                                    std::chars_format::scientific, 16)
+                          .ptr;
+    size_t len = static_cast<size_t>((end[-2] - '0') * 10 + (end[-1] - '0') + 1);
+    size_t from_sci = std::min<size_t>(len, 17) - 1;
+    *p++ = sci[0];
+    std::memcpy(p, sci + 2, from_sci);
+    p += from_sci;
     if (len > 17) {
-        bool up = d[17] >= '5';
-        std::memset(d + 17, '0', static_cast<size_t>(len - 17));
-        if (up) {
-            int i = 16;
-            for (; d[i] == '9'; --i) d[i] = '0';
-            ++d[i];
-        }
+        std::memset(p, '0', len - 17);
+        p += len - 17;
     }
-    std::memcpy(p, d, static_cast<size_t>(len));
-    std::memcpy(p + len, ".000000", 7);
-    return p + len + 7;
+    std::memcpy(p, ".000000", 7);
+    return p + 7;
 }
 
 } // namespace
