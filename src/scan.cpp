@@ -13,6 +13,8 @@
 #include "dalk.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdlib>
 
 namespace {
 
@@ -96,13 +98,18 @@ struct big {
     int n;
 };
 
+// The sizes above rule out a result that does not fit. Were one ever to
+// arise, the tool would print wrong digits without a sign: it stops instead.
+[[noreturn]] void big_overflow() {
+    std::abort();
+}
+
 void big_set(big &a, uint32_t v) {
     a.w[0] = v;
     a.n = v != 0;
 }
 
-// a = a * m + add. The sizes above keep the result inside big_words; a carry
-// that would not fit is dropped rather than written past the array.
+// a = a * m + add
 void big_mul_add(big &a, uint32_t m, uint32_t add) {
     uint64_t carry = add;
     for (int i = 0; i < a.n; ++i) {
@@ -110,7 +117,9 @@ void big_mul_add(big &a, uint32_t m, uint32_t add) {
         a.w[i] = static_cast<uint32_t>(t);
         carry = t >> 32;
     }
-    if (carry != 0 && a.n < big_words) a.w[a.n++] = static_cast<uint32_t>(carry);
+    if (carry == 0) return;
+    if (a.n == big_words) big_overflow();
+    a.w[a.n++] = static_cast<uint32_t>(carry);
 }
 
 void big_mul_pow5(big &a, int64_t e) {
@@ -121,8 +130,14 @@ void big_mul_pow5(big &a, int64_t e) {
     big_mul_add(a, small, 0);
 }
 
+int big_bits(const big &a) {
+    if (a.n == 0) return 0;
+    return a.n * 32 - std::countl_zero(a.w[a.n - 1]);
+}
+
 void big_shl(big &a, int bits) {
     if (a.n == 0 || bits == 0) return;
+    if (big_bits(a) + bits > 32 * big_words) big_overflow();
     int words = bits / 32, r = bits % 32;
     int top = std::min(a.n + words + 1, big_words);
     for (int i = top - 1; i >= 0; --i) {
@@ -151,13 +166,6 @@ void big_sub(big &a, const big &b) {
         a.w[i] = static_cast<uint32_t>(t + (borrow << 32));
     }
     while (a.n > 0 && a.w[a.n - 1] == 0) --a.n;
-}
-
-int big_bits(const big &a) {
-    if (a.n == 0) return 0;
-    int top = 32;
-    while (!(a.w[a.n - 1] >> (top - 1))) --top;
-    return (a.n - 1) * 32 + top;
 }
 
 // ---- decimal to double, correctly rounded -----------------------------------
