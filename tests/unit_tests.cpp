@@ -170,6 +170,8 @@ TEST(ToReal, LongArguments) {
     } cases[] = {
         {std::string("1") + std::string(5000, '0'), INFINITY},
         {std::string("0.") + std::string(5000, '0') + "1", 0.0f},
+        // Leading zeros, however many, are made up by the exponent.
+        {std::string("0.") + std::string(5000, '0') + "1e5020", 1e19f},
         {std::string(5000, '0') + "1.25", 1.25f},
         {std::string("1.") + std::string(5000, '0') + "1", 1.0f},
         {std::string("123") + std::string(30, '0') + "." + std::string(5000, '9'), 1.23e32f},
