@@ -13,7 +13,7 @@
 
 #include <algorithm>
 #include <bit>
-#include <charconv>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -116,15 +116,17 @@ char *put_magnitude_fast(char *p, float magnitude) {
 // ---- general path: 1e10 <= |v| <= FLT_MAX -----------------------------------
 
 // A float of 1e10 or more is an integer of 11 to 39 digits: its first 17
-// significant digits, zeros for the rest, and six zero decimals. to_chars
-// rounds to those 17 digits correctly, and the rule for a tie never comes
-// into it: a float of 18 digits or more is divisible by 2^33, while a tie
-// (an eighteenth digit 5, zeros after it) has at most 21 factors of two.
+// significant digits, zeros for the rest, and six zero decimals. The C
+// library's printf rounds to those 17 digits correctly (std::to_chars would
+// too, but for floats it lives in the shared C++ library, which the tool
+// then needs at start-up). The rule for a tie never comes into it: a float
+// of 18 digits or more is divisible by 2^33, while a tie (an eighteenth
+// digit 5, zeros after it) has at most 21 factors of two. The program never
+// sets a locale, so the point is ".".
 char *put_magnitude_large(char *p, float magnitude) {
     char sci[32]; // d.dddddddddddddddde+XX
-    const char *end = std::to_chars(sci, sci + sizeof sci, static_cast<double>(magnitude),
-                                    std::chars_format::scientific, 16)
-                          .ptr;
+    int sci_len = std::snprintf(sci, sizeof sci, "%.16e", static_cast<double>(magnitude));
+    const char *end = sci + sci_len;
     size_t len = static_cast<size_t>((end[-2] - '0') * 10 + (end[-1] - '0') + 1);
     size_t from_sci = std::min<size_t>(len, 17) - 1;
     *p++ = sci[0];

@@ -1,5 +1,5 @@
 // Every one of the 4,294,967,296 float bit patterns through the tool's real
-// formatter, against the printf reference. Opt-in (the `exhaustive` target):
+// formatter, against the to_chars reference. Opt-in (the `exhaustive` target):
 //
 //   exhaustive [threads] [first_pattern last_pattern]
 //

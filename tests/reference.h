@@ -1,14 +1,13 @@
 // Independent references for the tool's conversions, reaching the same
-// results by other means: the C library's strtod for reading reals, and its
-// printf (17 significant digits, "%.16e" in the C locale, which the tool
-// never uses) plus decimal-text rounding for printing them. Test code only;
-// these may allocate.
+// results by other means: the C library's strtod for reading reals, and
+// std::to_chars (17 significant digits) plus decimal-text rounding for
+// printing them. Test code only; these may allocate.
 #pragma once
 
 #include "dalk.h"
 
 #include <cfloat>
-#include <cstdio>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -92,7 +91,7 @@ inline size_t format(char *out, float v) {
     std::memset(grid, '0', sizeof grid);
     if (a != 0) {
         char sci[64]; // d.dddddddddddddddde+XX
-        std::snprintf(sci, sizeof sci, "%.16e", a);
+        *std::to_chars(sci, sci + sizeof sci - 1, a, std::chars_format::scientific, 16).ptr = '\0';
         int lead = std::atoi(sci + 19); // power of ten of the first digit
         for (int k = 0; k < 17; ++k) {
             int power = lead - k;

@@ -331,7 +331,7 @@ TEST(FormatReal, FixedSixDecimalsFromSeventeenDigits) {
     for (auto &c : cases) EXPECT_EQ(real_text(c.v), c.want) << bits_of(c.v);
 }
 
-// Against the printf reference, on random bit patterns and on the
+// Against the to_chars reference, on random bit patterns and on the
 // six-decimal halfway points of the fast path's range.
 TEST(FormatReal, AgreesWithReference) {
     std::mt19937 rng(11);
