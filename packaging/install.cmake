@@ -1,11 +1,18 @@
 # What installing puts where, and the packages made from it with CPack:
-# a Debian package (cpack -G DEB) on Linux, a zip (cpack -G ZIP) for Windows.
+#   cpack -G DEB   the Debian package, of the default (dynamic) build
+#   cpack -G RPM   the RPM, and cpack -G TGZ the portable tarball, of a
+#                  DALK_STATIC build
+#   cpack -G ZIP   the Windows zip, of a MinGW build
+# packaging/generators.cmake says what each of them holds; packaging/release
+# makes them all.
 
 set(CPACK_PACKAGE_NAME dalk)
 set(CPACK_PACKAGE_VENDOR "dalk maintainers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "write a slice-by-slice CT reconstruction script")
 set(CPACK_PACKAGE_CONTACT "dalk maintainers <maintainers@users.noreply.c-seed-4af0f7ef.example>")
+set(CPACK_PACKAGE_HOMEPAGE_URL "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/generators.cmake)
 
 if(WIN32)
   # One folder to unpack and use: the program, and texts with CR LF line
@@ -49,20 +56,21 @@ endif()
 # own: gzip -9n leaves out the name and time, so the same text gives the
 # same bytes.
 find_program(GZIP gzip)
-function(install_gzipped source name destination)
+function(install_gzipped source name destination component)
   if(GZIP)
     add_custom_command(OUTPUT ${name}.gz
       COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/${source} ${name}
       COMMAND ${GZIP} -9nf ${name}
       DEPENDS ${source} VERBATIM)
     add_custom_target(${name}_gz ALL DEPENDS ${name}.gz)
-    install(FILES ${PROJECT_BINARY_DIR}/${name}.gz DESTINATION ${destination} COMPONENT tool)
+    install(FILES ${PROJECT_BINARY_DIR}/${name}.gz DESTINATION ${destination}
+            COMPONENT ${component})
   else()
-    install(FILES ${source} DESTINATION ${destination} RENAME ${name} COMPONENT tool)
+    install(FILES ${source} DESTINATION ${destination} RENAME ${name} COMPONENT ${component})
   endif()
 endfunction()
-install_gzipped(man/dalk.1 dalk.1 ${CMAKE_INSTALL_MANDIR}/man1)
-install_gzipped(CHANGELOG changelog ${CMAKE_INSTALL_DOCDIR})
+install_gzipped(man/dalk.1 dalk.1 ${CMAKE_INSTALL_MANDIR}/man1 tool)
+install_gzipped(CHANGELOG changelog ${CMAKE_INSTALL_DOCDIR} docs)
 
 # The licence: LICENSE beside the tool, or, in the Debian package only, the
 # same text as its copyright file.
@@ -71,6 +79,8 @@ install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright COMPO
         EXCLUDE_FROM_ALL)
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
         RENAME dalk COMPONENT debian EXCLUDE_FROM_ALL)
+# The portable tarball's texts, at its top beside bin/ and share/.
+install(FILES README.md LICENSE CHANGELOG DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
 
 set(CPACK_PACKAGE_DESCRIPTION "dalk writes the batch script that reconstructs a run of X-ray
 CT slices one slice at a time. Given the first and the last slice and the
@@ -79,11 +89,31 @@ slice in single precision and writes four command lines per slice (mu_pelk,
 pelk_varn, mu_rab, nol2fex) on standard output, to be redirected into a file
 and run later. The script is the same byte for byte on every platform.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE) # one package of the components named
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
-set(CPACK_COMPONENTS_ALL tool debian) # one package, with the Debian layout of the licence
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_RPM_COMPONENT_INSTALL ON)
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_DALK_ARCH ${CMAKE_SYSTEM_PROCESSOR})
+# The RPM, of the static build: it needs no shared library, so it installs
+# alike on RHEL 8 and 9 and CentOS 7, and it owns none of the directories
+# that the system's packages share. Its build time and host come from
+# SOURCE_DATE_EPOCH and a fixed name, so that two builds of one commit give
+# the same bytes.
+set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+set(CPACK_RPM_PACKAGE_SUMMARY "Write a slice-by-slice CT reconstruction script")
+set(CPACK_RPM_PACKAGE_LICENSE MIT)
+set(CPACK_RPM_PACKAGE_GROUP "Applications/Engineering")
+set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+set(CPACK_RPM_PACKAGE_AUTOREQ OFF)
+set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man1)
+set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${CPACK_PACKAGE_CONTACT}
+%define _build_id_links none
+%define _buildhost reproducible
+%define use_source_date_epoch_as_buildtime 1
+%define clamp_mtime_to_source_date_epoch 1")
+
 find_program(DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
