@@ -77,8 +77,6 @@ install_gzipped(CHANGELOG changelog ${CMAKE_INSTALL_DOCDIR} docs)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT license)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright COMPONENT debian
         EXCLUDE_FROM_ALL)
-install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-        RENAME dalk COMPONENT debian EXCLUDE_FROM_ALL)
 # The portable tarball's texts, at its top beside bin/ and share/.
 install(FILES README.md LICENSE CHANGELOG DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Install into a scratch prefix and build the Debian package; both must hold
-# exactly the program, its compressed manual page, changelog and licence.
+# exactly the program, its compressed manual page, changelog and licence,
+# and the package must depend on the C library alone.
 # Usage: install.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -26,9 +27,9 @@ if command -v dpkg-deb >/dev/null; then
     deb=$(ls "$tmp"/package/dalk_*.deb)
     dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort >"$tmp/contents"
     printf '%s\n' ./usr/bin/dalk ./usr/share/doc/dalk/changelog.gz ./usr/share/doc/dalk/copyright \
-        ./usr/share/lintian/overrides/dalk ./usr/share/man/man1/dalk.1.gz >"$tmp/want"
+        ./usr/share/man/man1/dalk.1.gz >"$tmp/want"
     if cmp -s "$tmp/contents" "$tmp/want" && [ "$(dpkg-deb -f "$deb" Package)" = dalk ] &&
-        dpkg-deb -f "$deb" Depends | grep -q libc6; then
+        [ "$(dpkg-deb -f "$deb" Depends | sed "s/ (.*//")" = libc6 ]; then
         echo "ok: $(basename "$deb")"
     else
         echo "FAIL: package holds:"; cat "$tmp/contents"; dpkg-deb -f "$deb"
