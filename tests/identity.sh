@@ -46,9 +46,9 @@ compare() {
     run_b "$out" "$@"
     sb=$?
     # Now and then Wine's launcher fails before the program starts: status 1,
-    # no output, at most "wine client error:..." (about one identity run in
-    # five here). dalk never ends with 1 without its complaint on standard
-    # output, so such a run is made once more, and said.
+    # no output, at most "wine client error:...". dalk never ends with 1
+    # without its complaint on standard output, so such a run is made once
+    # more, and said.
     if [ ${#runner[@]} -gt 0 ] && [ "$sb" = 1 ] && [ ! -s "${out:-$tmp/b.out}" ] &&
         ! grep -qv "^wine client error" "$tmp/b.err"; then
         echo "runner failed to start: dalk $*; running it again"

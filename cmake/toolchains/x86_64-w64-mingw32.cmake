@@ -1,5 +1,5 @@
 # Cross build for Windows x86-64 with MinGW-w64 (Debian: g++-mingw-w64-x86-64).
-#   cmake -S . -B build-x86_64-w64-mingw32 --toolchain cmake/toolchains/x86_64-w64-mingw32.cmake
+#   cmake -S . -B build-x86_64-w64-mingw32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake
 #   (cd build-x86_64-w64-mingw32 && cpack -G ZIP)
 # dalk.exe is linked statically and runs here under Wine (Debian: wine64).
 set(CMAKE_SYSTEM_NAME Windows)

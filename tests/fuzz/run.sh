@@ -6,7 +6,8 @@ set -euo pipefail
 seconds=${1:-60}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$root/build-fuzz
-CXX=clang++ cmake --fresh -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+rm -rf "$build"
+CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DDALK_FUZZ=ON -DDALK_SANITIZE=ON -DDALK_TESTS=OFF >/dev/null
 cmake --build "$build" -j --target fuzz_convert fuzz_run >/dev/null
 work=$(mktemp -d)
