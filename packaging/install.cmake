@@ -94,9 +94,9 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_RPM_COMPONENT_INSTALL ON)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_DALK_ARCH ${CMAKE_SYSTEM_PROCESSOR})
-# The RPM, of the static build: it needs no shared library, so it installs
-# alike on RHEL 8 and 9 and CentOS 7, and it owns none of the directories
-# that the system's packages share. Its build time and host come from
+# The RPM, of the static build: it requires no shared library, so that one
+# package serves RHEL 8 and 9 and CentOS 7, and it owns none of the
+# directories that the system's packages share. Its build time and host come from
 # SOURCE_DATE_EPOCH and a fixed name, so that two builds of one commit give
 # the same bytes.
 set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
