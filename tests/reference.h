@@ -1,5 +1,5 @@
 // Independent references for the tool's conversions, reaching the same
-// results by other means: the C library's strtod for reading reals, and
+// results by other means: std::from_chars for reading reals, and
 // std::to_chars (17 significant digits) plus decimal-text rounding for
 // printing them. Test code only; these may allocate.
 #pragma once
@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <system_error>
 
 namespace ref {
 
@@ -24,36 +25,53 @@ inline bool digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// strtod of the longest decimal prefix, with d/D read as e, rounded to float
-// and flushed below the smallest normal float.
+// std::from_chars of the longest decimal prefix, with d/D read as e, rounded
+// to float and flushed below the smallest normal float. Out of double's
+// range from_chars leaves the value as it was: that is an infinity when the
+// first nonzero digit stands above the units, a zero otherwise.
 inline float to_real(const std::string &text) {
     size_t i = 0;
     while (i < text.size() && space(text[i])) ++i;
+    bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
     std::string number;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) number += text[i++];
-    size_t mantissa_digits = 0;
-    bool point = false;
-    for (; i < text.size(); ++i) {
-        if (digit(text[i])) {
-            ++mantissa_digits;
-        } else if (text[i] == '.' && !point) {
-            point = true;
-        } else {
-            break;
-        }
+    size_t point = std::string::npos, first = std::string::npos;
+    for (; i < text.size() && (digit(text[i]) || (text[i] == '.' && point == std::string::npos));
+         ++i) {
+        if (text[i] == '.') point = number.size();
+        if (text[i] > '0' && first == std::string::npos) first = number.size();
         number += text[i];
     }
-    if (mantissa_digits == 0) return 0.0f;
+    if (number.find_first_of("0123456789") == std::string::npos) return 0.0f;
+    int64_t exponent = 0;
     if (i < text.size() && std::string("eEdD").find(text[i]) != std::string::npos) {
         size_t j = i + 1;
-        std::string exponent = "e";
-        if (j < text.size() && (text[j] == '+' || text[j] == '-')) exponent += text[j++];
+        bool negative_exp = j < text.size() && text[j] == '-';
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
         if (j < text.size() && digit(text[j])) {
-            while (j < text.size() && digit(text[j])) exponent += text[j++];
-            number += exponent;
+            number += 'e';
+            if (negative_exp) number += '-';
+            for (; j < text.size() && digit(text[j]); ++j) {
+                number += text[j];
+                exponent = std::min<int64_t>(exponent * 10 + (text[j] - '0'), INT32_MAX);
+            }
+            if (negative_exp) exponent = -exponent;
         }
     }
-    float f = static_cast<float>(std::strtod(number.c_str(), nullptr));
+    double magnitude = 0;
+    if (first != std::string::npos) {
+        auto [end, error] =
+            std::from_chars(number.data(), number.data() + number.size(), magnitude);
+        if (end != number.data() + number.size()) std::abort(); // the prefix is a whole number
+        if (error == std::errc::result_out_of_range) {
+            if (point == std::string::npos) point = number.find('e');
+            if (point == std::string::npos) point = number.size();
+            int64_t lead = exponent + static_cast<int64_t>(point) - static_cast<int64_t>(first) -
+                           (first < point ? 1 : 0);
+            magnitude = lead > 0 ? INFINITY : 0.0;
+        }
+    }
+    float f = static_cast<float>(negative ? -magnitude : magnitude);
     return std::fabs(f) < FLT_MIN ? std::copysign(0.0f, f) : f;
 }
 

@@ -101,6 +101,7 @@ TEST(ToInt32, ReadsLeadingDecimalAndSaturates) {
         {"-2147483649", INT32_MIN},
         {"99999999999999999999999", INT32_MAX},
         {"-99999999999999999999999", INT32_MIN},
+        {"-21474836479", INT32_MIN}, // one digit more after INT32_MAX's ten
         {"3.9", 3},
         {"\xc2\xa0"
          "5",
@@ -172,6 +173,9 @@ TEST(ToReal, LongArguments) {
         {std::string("0.") + std::string(5000, '0') + "1", 0.0f},
         // Leading zeros, however many, are made up by the exponent.
         {std::string("0.") + std::string(5000, '0') + "1e5020", 1e19f},
+        {std::string("0.") + std::string(200000, '0') + "1e200001", 1.0f},
+        // Integer digits past the 768 kept still scale the number.
+        {std::string("1") + std::string(5000, '0') + "e-5000", 1.0f},
         {std::string(5000, '0') + "1.25", 1.25f},
         {std::string("1.") + std::string(5000, '0') + "1", 1.0f},
         {std::string("123") + std::string(30, '0') + "." + std::string(5000, '9'), 1.23e32f},
@@ -179,14 +183,15 @@ TEST(ToReal, LongArguments) {
         // 1 + 2^-24, a float tie that goes to 1; a nonzero digit 5,000 places
         // on lifts it to the double above, which is nearer 1 + 2^-23.
         {tie_1_24_53, 1.0f},
+        {tie_1_24_53 + "1", 1.00000012f},
         {tie_1_24_53 + std::string(5000, '0') + "1", 1.00000012f},
         {std::string("3.4028235677973366") + std::string(4000, '0') + "1e38", INFINITY},
     };
     for (auto &c : cases) EXPECT_EQ(to_real(c.text.c_str()), c.want) << c.text.substr(0, 40);
 }
 
-// Random texts of every shape, against strtod of the same prefix.
-TEST(ToReal, MatchesStrtodOnRandomTexts) {
+// Random texts of every shape, against from_chars of the same prefix.
+TEST(ToReal, MatchesReferenceOnRandomTexts) {
     std::mt19937_64 rng(20261208);
     const std::string pieces[] = {"0", "1", "9", "5", "00000", "99999", "49999", "50000", ".",
                                   "e", "E", "d", "D", "+",     "-",     " ",     "x",     "7"};
@@ -204,7 +209,7 @@ TEST(ToReal, MatchesStrtodOnRandomTexts) {
 
 // Decimal neighbours of float and double halfway points, where a wrong
 // rounding step shows first.
-TEST(ToReal, MatchesStrtodNearHalfways) {
+TEST(ToReal, MatchesReferenceNearHalfways) {
     std::mt19937 rng(7);
     for (int i = 0; i < 100000; ++i) {
         uint32_t bits = rng() % 0x7f000000 + 0x00800000;
@@ -267,6 +272,7 @@ TEST(Axis, SinglePrecisionLineAnchoredOnFirstSlice) {
         {-875, 22.2512f, -874, 37.24572f, -875, "22.250977"}, // 22.251953 if anchored on `to`
         {3, 250.0f, 3, 250.0f, 3, "250.000000"}, // one slice: the measured point itself
         {3, -0.0f, 3, 7.0f, 3, "-0.000000"},
+        {-3, -0.0f, -3, 7.0f, -3, "-0.000000"},
         {0, 1.5e-38f, 1, 1.3e-38f, 0, "0.000000"}, // a subnormal difference flushes to zero
         {INT32_MIN, 0.0f, INT32_MAX, 1.0f, INT32_MAX, "1.000000"},
         {INT32_MIN, 0.0f, INT32_MAX, 1.0f, INT32_MIN, "0.000000"},
@@ -292,6 +298,9 @@ TEST(Axis, ResultsBelowSmallestNormalFlushToSignedZero) {
     EXPECT_EQ(bits_of(axis_at(run, 1)), bits_of(0.0f));  // 0.5 * FLT_MIN
     EXPECT_EQ(bits_of(axis_at(run, 2)), bits_of(-0.0f)); // -0.5 * FLT_MIN
     EXPECT_EQ(bits_of(axis_at(run, 3)), bits_of(-1.5f * FLT_MIN));
+    run = {-1, -1.5f * FLT_MIN, 2, 1.5f * FLT_MIN, 1.0f, 0.0f, 0.0f, 0.0f};
+    fit_axis(run); // intercept -0.5 * FLT_MIN flushes to -0, and 0 x slope + -0 is +0
+    EXPECT_EQ(bits_of(axis_at(run, 0)), bits_of(0.0f));
 }
 
 // ---- number formatting --------------------------------------------------------------

@@ -1,6 +1,7 @@
 // libFuzzer target: the argument conversions against their references. The
-// real conversion must equal strtod of the longest decimal prefix (d/D read
-// as e) rounded to float and flushed; the integer one a saturating reference.
+// real conversion must equal std::from_chars of the longest decimal prefix
+// (d/D read as e) rounded to float and flushed; the integer one a saturating
+// reference.
 #include "dalk.h"
 #include "reference.h"
 
