@@ -3,19 +3,28 @@
 // no fused multiply-add, and a result below the smallest normal float flushed
 // to a zero of its sign. Portable code, so every compiler and optimisation
 // level prints the same digits.
+//
+// Only three results are flushed, the ones that can be subnormal: the slope,
+// the intercept and the axis value. The difference axis1 - axis2 needs none:
+// were it subnormal, the slope, no larger (|d| >= 1), is flushed to the zero
+// of the same sign that flushing it first would give. A slice number times
+// the slope needs none either: the slope is a normal float or a zero, and a
+// nonzero slice number is at least 1 in magnitude.
 #include "dalk.h"
 
 void fit_axis(run_params &run) {
-    // A single slice has no line through it: axis_at gives it axis1 itself,
-    // instead of the NaN of dividing by zero, and reads no slope or intercept.
-    if (run.from == run.to) return;
+    if (run.from == run.to) {
+        // One slice has no line through it: it gets axis1 itself, signed zero
+        // and all. slice x slope is then -0, and x + -0 is x for every x.
+        run.slope = run.from < 0 ? 0.0f : -0.0f;
+        run.intercept = run.axis1;
+        return;
+    }
     // The difference of two 32-bit slice numbers always fits in 64 bits, and
     // converting it rounds once, so it never overflows.
     float d = static_cast<float>(static_cast<int64_t>(run.from) - run.to);
-    float s = flush_subnormal(run.axis1 - run.axis2);
-    run.slope = flush_subnormal(s / d);
-    float p = flush_subnormal(static_cast<float>(run.from) * run.slope);
-    run.intercept = flush_subnormal(run.axis1 - p);
+    run.slope = flush_subnormal((run.axis1 - run.axis2) / d);
+    run.intercept = flush_subnormal(run.axis1 - static_cast<float>(run.from) * run.slope);
 }
 
 // The line is anchored on the first slice, but its value there still comes
@@ -26,7 +35,5 @@ void fit_axis(run_params &run) {
 // Beyond 2^24 the slice number itself rounds to float, and neighbouring
 // slices can share one value.
 float axis_at(const run_params &run, int32_t slice) {
-    if (run.from == run.to) return run.axis1; // the one measured point, signed zero and all
-    float p = flush_subnormal(static_cast<float>(slice) * run.slope);
-    return flush_subnormal(p + run.intercept);
+    return flush_subnormal(static_cast<float>(slice) * run.slope + run.intercept);
 }
