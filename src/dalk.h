@@ -18,6 +18,9 @@ static_assert(FLT_EVAL_METHOD == 0, "float arithmetic must be evaluated in float
 #error "dalk must not be built with -ffast-math: its digits, inf and -0 need IEEE arithmetic"
 #endif
 static_assert(std::numeric_limits<float>::is_iec559, "float must be IEEE 754 single precision");
+// The program never sets a locale. The C library's conversions that it calls
+// (strtod in scan.cpp, snprintf in format.cpp) therefore work in the "C"
+// locale, whose decimal point is "." whatever the user's settings.
 
 // The one record of a run: filled by the command-line reader, except `slope`
 // and `intercept`, which the axis fit sets; read-only afterwards.
@@ -56,16 +59,21 @@ bool read_command_line(int argc, const char *const *argv, run_params &run);
 void fit_axis(run_params &run);
 float axis_at(const run_params &run, int32_t slice);
 
-// output.cpp: bytes out through a descriptor, whatever file it is. Each
-// function that writes returns 0, or the errno value of the failure it met.
-constexpr size_t output_chunk_max = 1 << 18;
-struct chunk_sizes {
-    size_t next;  // bytes in the next whole-chunk write
-    size_t limit; // at most output_chunk_max, a whole number of pages
+// output.cpp: the script's buffer, and bytes out through a descriptor,
+// whatever file it is. Each function that writes returns 0, or the errno
+// value of the failure it met. The writer appends at `end`, at most
+// out_append_max bytes at a time, and calls out_drain once `end` has reached
+// `full`, where a whole chunk is ready.
+constexpr size_t out_append_max = 512;
+struct out_buffer {
+    int fd;
+    char *end;    // where the next bytes go
+    char *full;   // the end of the next chunk
+    size_t limit; // the largest chunk
 };
-size_t grow_pipe(int fd); // fd's pipe capacity, grown where it can be; 0 for no pipe
-chunk_sizes plan_chunks(size_t pipe_capacity); // the first chunk and the limit
-chunk_sizes next_chunk(chunk_sizes sizes);     // after each whole chunk: double, up to limit
+void out_open(out_buffer &out, int fd); // grows a pipe on fd, where Linux allows
+int out_drain(out_buffer &out);         // writes the chunk; what is past it stays
+int out_flush(out_buffer &out);         // writes all that is in the buffer
 int put_bytes(int fd, const char *bytes, size_t len);
 int close_output(int fd); // where a deferred error of the file system can still show
 

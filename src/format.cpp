@@ -23,36 +23,21 @@ constexpr char digit_pairs[] =
     "34353637383940414243444546474849505152535455565758596061626364656667"
     "6869707172737475767778798081828384858687888990919293949596979899";
 
-constexpr uint64_t pow10_u64[] = {1,
-                                  10,
-                                  100,
-                                  1000,
-                                  10000,
-                                  100000,
-                                  1000000,
-                                  10000000,
-                                  100000000,
-                                  1000000000,
-                                  10000000000,
-                                  100000000000,
-                                  1000000000000,
-                                  10000000000000,
-                                  100000000000000,
-                                  1000000000000000,
-                                  10000000000000000,
-                                  100000000000000000,
-                                  1000000000000000000,
-                                  10000000000000000000u};
+// Both callers write less than 10^10: a slice number, or a real's integer
+// part on the fast path.
+constexpr size_t decimal_digits_max = 10;
+constexpr uint64_t pow10_u64[decimal_digits_max] = {
+    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 
 // The two digits of n < 100.
 const char *two_digits(uint64_t n) {
     return digit_pairs + 2 * n;
 }
 
-// n in decimal, written straight into place.
+// n < 10^10 in decimal, written straight into place.
 char *put_decimal(char *p, uint64_t n) {
     size_t len = 1;
-    while (len < 20 && n >= pow10_u64[len]) ++len;
+    while (len < decimal_digits_max && n >= pow10_u64[len]) ++len;
     char *end = p + len;
     for (p = end; n >= 100; n /= 100) {
         p -= 2;
@@ -82,6 +67,10 @@ float_parts split(float magnitude) {
 
 // Below 1e10 the two roundings come to one: |v| * 10^6 rounded half up, in
 // exact 64-bit arithmetic.
+//
+// The bound is a free choice: the argument below holds from 2^24 up to
+// where |v| * 10^6 outgrows 64 bits (about 1.8e13), and 1e12 gives the same
+// bytes. 1e10 keeps the integer part within ten digits, as a slice number's.
 //
 // From 2^24 up, a float is an integer, here of at most ten digits: 17
 // significant digits carry it exactly and it has no decimals to round.
@@ -121,13 +110,15 @@ char *put_magnitude_fast(char *p, float magnitude) {
 // too, but for floats it lives in the shared C++ library, which the tool
 // then needs at start-up). The rule for a tie never comes into it: a float
 // of 18 digits or more is divisible by 2^33, while a tie (an eighteenth
-// digit 5, zeros after it) has at most 21 factors of two. The program never
-// sets a locale, so the point is ".".
+// digit 5, zeros after it) has at most 21 factors of two.
+//
+// For such a value "%.16e" always writes 22 bytes, "d.dddddddddddddddde+XX":
+// one digit, the point, sixteen digits, and an exponent of 10 to 38, which
+// has two digits (C gives the exponent at least two).
 char *put_magnitude_large(char *p, float magnitude) {
-    char sci[32]; // d.dddddddddddddddde+XX
-    int sci_len = std::snprintf(sci, sizeof sci, "%.16e", static_cast<double>(magnitude));
-    const char *end = sci + sci_len;
-    size_t len = static_cast<size_t>((end[-2] - '0') * 10 + (end[-1] - '0') + 1);
+    char sci[32];
+    std::snprintf(sci, sizeof sci, "%.16e", static_cast<double>(magnitude));
+    size_t len = static_cast<size_t>((sci[20] - '0') * 10 + (sci[21] - '0') + 1); // integer digits
     size_t from_sci = std::min<size_t>(len, 17) - 1;
     *p++ = sci[0];
     std::memcpy(p, sci + 2, from_sci);

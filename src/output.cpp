@@ -1,5 +1,5 @@
-// Getting the script's bytes out: how large each write is, and writing all of
-// them through a descriptor, whatever kind of file it is.
+// Getting the script's bytes out: the buffer the writer fills, and writing
+// its bytes through a descriptor, whatever kind of file it is.
 //
 // The tool owns its writes instead of leaving them to the C library's stdio,
 // which cuts them in pieces of its own choosing and gives up on the first
@@ -10,16 +10,16 @@
 // reports EAGAIN, is waited on with poll. That is timing, not failure; any
 // other error is returned, as its errno value, for the run flow to report.
 //
-// Writes start at 16 KiB and double up to 256 KiB: a short run touches no
-// more of the writer's buffer than it needs (the first touch of each page
-// costs a fault), a long one makes few, large writes. Into a pipe, a write
-// as large as the pipe leaves the writer waiting until the reader has emptied
-// all of it, so the two take turns instead of working at once: on Linux a
-// pipe open for writing is grown to 1 MiB where the system allows, and no
-// write fills more than half of the pipe.
-//
-// None of this changes a byte of the output, and a failed attempt to grow a
-// pipe changes neither the output nor the exit status.
+// The buffer goes out in whole chunks of whole pages, starting at 16 KiB and
+// doubling up to 256 KiB: a short run touches no more of the buffer than it
+// needs (the first touch of each page costs a fault), a long one makes few,
+// large writes. Into a pipe, a write as large as the pipe leaves the writer
+// waiting until the reader has emptied all of it, so the two take turns
+// instead of working at once: on Linux a pipe is grown to 1 MiB where the
+// system allows, and no write fills more than half of the pipe. HACKING.md
+// has what each of these gains. None of it changes a byte of the output, and
+// a failed attempt to grow a pipe changes neither the output nor the exit
+// status.
 #if defined(__linux__) && !defined(_GNU_SOURCE)
 #define _GNU_SOURCE 1 // F_SETPIPE_SZ, and the POSIX names under strict C++
 #endif
@@ -27,33 +27,32 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #if defined(_WIN32)
 #include <io.h>
-#define DALK_WINDOWS 1
 #elif defined(__unix__) || defined(__APPLE__)
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #define DALK_POSIX 1
+#else
+#error "dalk writes through POSIX or Windows descriptors; this platform has neither"
 #endif
 
 namespace {
 
 constexpr size_t first_chunk = 1 << 14;
-constexpr size_t usual_pipe = 1 << 16; // where a pipe's size cannot be asked
+constexpr size_t last_chunk = 1 << 18;
 constexpr int pipe_wanted = 1 << 20;
-constexpr size_t write_max = 1 << 30; // per call: fits every platform's count type
+constexpr size_t usual_pipe = 1 << 16; // where a pipe's size cannot be asked
+
+// The part of a block past a chunk stays for the next one. The buffer starts
+// on a page, so each chunk is whole pages.
+alignas(4096) char buffer[last_chunk + out_append_max];
 
 #ifdef DALK_POSIX
-bool is_pipe_for_writing(int fd) {
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode)) return false;
-    int mode = fcntl(fd, F_GETFL);
-    return mode >= 0 && (mode & O_ACCMODE) != O_RDONLY;
-}
-
 // Until fd takes bytes again: 0, or the errno of a failed poll.
 int wait_writable(int fd) {
     struct pollfd writable = {fd, POLLOUT, 0};
@@ -63,25 +62,21 @@ int wait_writable(int fd) {
 }
 #endif
 
-// One write of at most len bytes: the count taken, or -1 with errno set.
+// One write of at most len bytes, less than a chunk and a block: the count
+// taken, or -1 with errno set.
 long write_some(int fd, const char *bytes, size_t len) {
-    len = std::min(len, write_max);
-#if defined(DALK_WINDOWS)
+#ifdef _WIN32
     return _write(fd, bytes, static_cast<unsigned>(len));
-#elif defined(DALK_POSIX)
-    return static_cast<long>(write(fd, bytes, len));
 #else
-    (void)fd, (void)bytes;
-    errno = EBADF;
-    return -1;
+    return static_cast<long>(write(fd, bytes, len));
 #endif
 }
 
-} // namespace
-
+// fd's pipe capacity, grown first where Linux allows; 0 when fd is no pipe.
 size_t grow_pipe(int fd) {
 #ifdef DALK_POSIX
-    if (!is_pipe_for_writing(fd)) return 0;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode)) return 0;
 #if defined(__linux__) && defined(F_SETPIPE_SZ)
     int size = fcntl(fd, F_GETPIPE_SZ);
     if (size > 0 && size < pipe_wanted && fcntl(fd, F_SETPIPE_SZ, pipe_wanted) > 0)
@@ -90,20 +85,12 @@ size_t grow_pipe(int fd) {
 #endif
     return usual_pipe;
 #else
-    (void)fd;
+    (void)fd; // a Windows pipe's size is left as it is, and taken as unknown
     return 0;
 #endif
 }
 
-chunk_sizes plan_chunks(size_t pipe_capacity) {
-    size_t limit = output_chunk_max;
-    if (pipe_capacity > 0) limit = std::clamp<size_t>(pipe_capacity / 2, 4096, output_chunk_max);
-    return {std::min(first_chunk, limit), limit};
-}
-
-chunk_sizes next_chunk(chunk_sizes sizes) {
-    return {std::min(2 * sizes.next, sizes.limit), sizes.limit};
-}
+} // namespace
 
 int put_bytes(int fd, const char *bytes, size_t len) {
     while (len > 0) {
@@ -113,7 +100,10 @@ int put_bytes(int fd, const char *bytes, size_t len) {
             len -= static_cast<size_t>(done);
             continue;
         }
-        if (done == 0) return EIO; // took nothing and said nothing
+        // A write that takes nothing and reports nothing makes no progress:
+        // POSIX leaves it open for a device that has no room, and no file
+        // type of Linux's or Windows' does it. Retrying could loop for ever.
+        if (done == 0) return EIO;
         int error = errno;
 #ifdef DALK_POSIX
         if (error == EINTR) continue;
@@ -127,13 +117,32 @@ int put_bytes(int fd, const char *bytes, size_t len) {
     return 0;
 }
 
-int close_output(int fd) {
-#if defined(DALK_WINDOWS)
-    return _close(fd) == 0 ? 0 : errno;
-#elif defined(DALK_POSIX)
-    return close(fd) == 0 ? 0 : errno;
-#else
-    (void)fd;
+void out_open(out_buffer &out, int fd) {
+    size_t pipe = grow_pipe(fd);
+    size_t limit = pipe > 0 ? std::clamp<size_t>(pipe / 2, 4096, last_chunk) : last_chunk;
+    out = {fd, buffer, buffer + std::min(first_chunk, limit), limit};
+}
+
+int out_drain(out_buffer &out) {
+    size_t chunk = static_cast<size_t>(out.full - buffer);
+    if (int error = put_bytes(out.fd, buffer, chunk)) return error;
+    size_t rest = static_cast<size_t>(out.end - out.full); // < out_append_max
+    std::memmove(buffer, out.full, rest);
+    out.end = buffer + rest;
+    out.full = buffer + std::min(2 * chunk, out.limit);
     return 0;
+}
+
+int out_flush(out_buffer &out) {
+    int error = put_bytes(out.fd, buffer, static_cast<size_t>(out.end - buffer));
+    out.end = buffer;
+    return error;
+}
+
+int close_output(int fd) {
+#ifdef _WIN32
+    return _close(fd) == 0 ? 0 : errno;
+#else
+    return close(fd) == 0 ? 0 : errno;
 #endif
 }

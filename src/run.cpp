@@ -3,13 +3,13 @@
 #include "dalk.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 // A script cut short by a full disk must not pass for a complete one.
+// errnum is never 0: every failed write returns the errno it met.
 int report_write_error(int err, int errnum) {
     constexpr char prefix[] = "dalk: error writing standard output: ";
-    const char *reason = std::strerror(errnum != 0 ? errnum : EIO);
+    const char *reason = std::strerror(errnum);
     char line[256];
     size_t len = sizeof prefix - 1;
     std::memcpy(line, prefix, len);

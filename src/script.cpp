@@ -78,12 +78,7 @@ static_assert(sizeof theta0_text + sizeof delta_text + sizeof newline - 3 + 2 * 
 
 // Head and tail are copied whole, a fixed size the compiler can inline, and
 // the write position then advances by their length.
-constexpr size_t block_room = sizeof slice_head::text + real_text_max + sizeof slice_tail::text;
-
-// Blocks are appended until a whole chunk is ready (output.cpp sizes it); the
-// chunk goes out in one write, and the part of a block past it moves to the
-// front. The buffer starts on a page, so each chunk is whole pages.
-alignas(4096) char script_buf[output_chunk_max + block_room];
+static_assert(sizeof slice_head::text + real_text_max + sizeof slice_tail::text <= out_append_max);
 
 } // namespace
 
@@ -96,28 +91,24 @@ int write_range_complaint(int out, const run_params &run) {
     return put_bytes(out, line, static_cast<size_t>(p - line));
 }
 
-int write_script(int out, const run_params &run) {
-    chunk_sizes chunk = plan_chunks(grow_pipe(out));
+int write_script(int fd, const run_params &run) {
+    out_buffer out;
+    out_open(out, fd);
     slice_tail tail{}; // zeroed: copied whole, past its length
     slice_tail_set(tail, run);
     slice_head head{};
     slice_head_set(head, run.from);
-    char *p = script_buf;
     for (int32_t n = run.from;; ++n) {
-        if (static_cast<size_t>(p - script_buf) >= chunk.next) {
-            if (int error = put_bytes(out, script_buf, chunk.next)) return error;
-            size_t rest = static_cast<size_t>(p - script_buf) - chunk.next; // < block_room
-            std::memmove(script_buf, script_buf + chunk.next, rest);
-            p = script_buf + rest;
-            chunk = next_chunk(chunk);
-        }
+        if (out.end >= out.full)
+            if (int error = out_drain(out)) return error;
+        char *p = out.end;
         std::memcpy(p, head.text, sizeof head.text);
         p += head.len;
         p += format_real(p, axis_at(run, n));
         std::memcpy(p, tail.text, sizeof tail.text);
-        p += tail.len;
+        out.end = p + tail.len;
         if (n == run.to) break; // stepping past INT32_MAX would overflow
         slice_head_next(head, n + 1);
     }
-    return put_bytes(out, script_buf, static_cast<size_t>(p - script_buf));
+    return out_flush(out);
 }
