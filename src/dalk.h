@@ -79,7 +79,7 @@ int close_output(int fd); // where a deferred error of the file system can still
 
 // script.cpp: the script writer; 0 or an errno value
 int write_range_complaint(int out, const run_params &run);
-int write_script(int out, const run_params &run);
+int write_script(int fd, const run_params &run);
 
 // run.cpp: the run flow; returns the exit status
 int run_dalk(int argc, const char *const *argv, int out, int err);

@@ -118,7 +118,8 @@ char *put_magnitude_fast(char *p, float magnitude) {
 char *put_magnitude_large(char *p, float magnitude) {
     char sci[32];
     std::snprintf(sci, sizeof sci, "%.16e", static_cast<double>(magnitude));
-    size_t len = static_cast<size_t>((sci[20] - '0') * 10 + (sci[21] - '0') + 1); // integer digits
+    int exponent = (sci[20] - '0') * 10 + (sci[21] - '0');
+    size_t len = static_cast<size_t>(exponent) + 1; // digits before the point
     size_t from_sci = std::min<size_t>(len, 17) - 1;
     *p++ = sci[0];
     std::memcpy(p, sci + 2, from_sci);
