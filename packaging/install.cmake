@@ -77,8 +77,12 @@ install_gzipped(CHANGELOG changelog ${CMAKE_INSTALL_DOCDIR} docs)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT license)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright COMPONENT debian
         EXCLUDE_FROM_ALL)
-# The portable tarball's texts, at its top beside bin/ and share/.
+# The portable tarball's texts, at its top beside bin/ and share/, and its
+# module file for Lmod and Environment Modules.
 install(FILES README.md LICENSE CHANGELOG DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
+configure_file(packaging/modulefile.in modulefiles/dalk/${PROJECT_VERSION} @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/modulefiles/dalk/${PROJECT_VERSION}
+        DESTINATION modulefiles/dalk COMPONENT portable EXCLUDE_FROM_ALL)
 
 set(CPACK_PACKAGE_DESCRIPTION "dalk writes the batch script that reconstructs a run of X-ray
 CT slices one slice at a time. Given the first and the last slice and the
