@@ -89,7 +89,8 @@ CT slices one slice at a time. Given the first and the last slice and the
 rotation-axis position measured at each, it interpolates the axis for every
 slice in single precision and writes four command lines per slice (mu_pelk,
 pelk_varn, mu_rab, nol2fex) on standard output, to be redirected into a file
-and run later. The script is the same byte for byte on every platform.")
+and run later. The script is the same byte for byte on every platform,
+but for its CR LF line ends on Windows.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE) # one package of the components named
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
