@@ -100,9 +100,10 @@ int put_bytes(int fd, const char *bytes, size_t len) {
             len -= static_cast<size_t>(done);
             continue;
         }
-        // A write that takes nothing and reports nothing makes no progress:
-        // POSIX leaves it open for a device that has no room, and no file
-        // type of Linux's or Windows' does it. Retrying could loop for ever.
+        // A write that takes nothing and reports nothing makes no progress.
+        // POSIX leaves it open, and some older systems did so on a full
+        // device (gnulib's full-write says as much); Linux's pipes, files and
+        // sockets fail with an errno instead. Retrying could loop for ever.
         if (done == 0) return EIO;
         int error = errno;
 #ifdef DALK_POSIX

@@ -95,7 +95,7 @@ void read_decimal(const char *s, decimal &d) {
 // rounds as that one does, never onto a halfway point.
 double nearest_double(const decimal &d) {
     // The first digit's power lies within -41..38, so exp10 lies within
-    // -809..38 and fits "e-809": the text takes at most 776 bytes.
+    // -809..38 and fits "e-809": the text takes at most 775 bytes.
     char text[max_digits + 1 + int_text_max];
     char *p = std::copy(d.digit, d.digit + d.count, text);
     int64_t exp10 = d.exp10;
