@@ -61,26 +61,34 @@ float axis_at(const run_params &run, int32_t slice);
 
 // output.cpp: the script's buffer, and bytes out through a descriptor,
 // whatever file it is. Each function that writes returns 0, or the errno
-// value of the failure it met. The writer appends at `end`, at most
-// out_append_max bytes at a time, and calls out_drain once `end` has reached
-// `full`, where a whole chunk is ready.
-constexpr size_t out_append_max = 512;
+// value of the failure it met.
+//
+// The buffer's one rule: after out_make_room, the writer may append up to
+// out_block_max bytes at bytes + used. The array has that much room past its
+// largest chunk, and a whole chunk is written out before `used` passes it.
+constexpr size_t out_block_max = 512;
+constexpr size_t out_chunk_max = 1 << 18;
 struct out_buffer {
     int fd;
-    char *end;    // where the next bytes go
-    char *full;   // the end of the next chunk
-    size_t limit; // the largest chunk
+    size_t used;           // bytes held, from the start of `bytes`
+    size_t chunk_size;     // the next write's size, once `used` reaches it
+    size_t chunk_size_max; // what chunk_size grows to, for this fd
+    // On 4 KiB pages, each chunk is whole pages.
+    alignas(4096) char bytes[out_chunk_max + out_block_max];
 };
-void out_open(out_buffer &out, int fd); // grows a pipe on fd, where Linux allows
-int out_drain(out_buffer &out);         // writes the chunk; what is past it stays
-int out_flush(out_buffer &out);         // writes all that is in the buffer
+void out_open(out_buffer &out, int fd); // grows a pipe that fd writes, where Linux allows
+int out_write_chunk(out_buffer &out);   // writes one chunk; what is past it stays
+int out_flush(out_buffer &out);         // writes all that is held
+inline int out_make_room(out_buffer &out) {
+    return out.used < out.chunk_size ? 0 : out_write_chunk(out);
+}
 int put_bytes(int fd, const char *bytes, size_t len);
 int close_output(int fd); // where a deferred error of the file system can still show
 
 // script.cpp: the script writer; 0 or an errno value
-int write_range_complaint(int out, const run_params &run);
+int write_range_complaint(int fd, const run_params &run);
 int write_script(int fd, const run_params &run);
 
 // run.cpp: the run flow; returns the exit status
-int run_dalk(int argc, const char *const *argv, int out, int err);
-int report_write_error(int err, int errnum); // one line on err; returns exit status 2
+int run_dalk(int argc, const char *const *argv, int out_fd, int err_fd);
+int report_write_error(int err_fd, int errnum); // one line on err_fd; returns exit status 2

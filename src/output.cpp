@@ -10,8 +10,8 @@
 // reports EAGAIN, is waited on with poll. That is timing, not failure; any
 // other error is returned, as its errno value, for the run flow to report.
 //
-// The buffer goes out in whole chunks of whole pages, starting at 16 KiB and
-// doubling up to 256 KiB: a short run touches no more of the buffer than it
+// The buffer goes out in whole chunks, starting at 16 KiB and doubling up to
+// 256 KiB: a short run touches no more of the buffer than it
 // needs (the first touch of each page costs a fault), a long one makes few,
 // large writes. Into a pipe, a write as large as the pipe leaves the writer
 // waiting until the reader has emptied all of it, so the two take turns
@@ -44,13 +44,8 @@
 namespace {
 
 constexpr size_t first_chunk = 1 << 14;
-constexpr size_t last_chunk = 1 << 18;
 constexpr int pipe_wanted = 1 << 20;
 constexpr size_t usual_pipe = 1 << 16; // where a pipe's size cannot be asked
-
-// The part of a block past a chunk stays for the next one. The buffer starts
-// on a page, so each chunk is whole pages.
-alignas(4096) char buffer[last_chunk + out_append_max];
 
 #ifdef DALK_POSIX
 // Until fd takes bytes again: 0, or the errno of a failed poll.
@@ -72,11 +67,15 @@ long write_some(int fd, const char *bytes, size_t len) {
 #endif
 }
 
-// fd's pipe capacity, grown first where Linux allows; 0 when fd is no pipe.
+// The capacity of the pipe that fd writes, grown first where Linux allows;
+// 0 when fd is no pipe. A descriptor open for reading only is left as it
+// is: the write will fail, and a tool changes nothing of a file it cannot
+// write.
 size_t grow_pipe(int fd) {
 #ifdef DALK_POSIX
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode)) return 0;
+    if ((fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY) return 0;
 #if defined(__linux__) && defined(F_SETPIPE_SZ)
     int size = fcntl(fd, F_GETPIPE_SZ);
     if (size > 0 && size < pipe_wanted && fcntl(fd, F_SETPIPE_SZ, pipe_wanted) > 0)
@@ -100,11 +99,12 @@ int put_bytes(int fd, const char *bytes, size_t len) {
             len -= static_cast<size_t>(done);
             continue;
         }
-        // A write that takes nothing and reports nothing makes no progress.
-        // POSIX leaves it open, and some older systems did so on a full
-        // device (gnulib's full-write says as much); Linux's pipes, files and
-        // sockets fail with an errno instead. Retrying could loop for ever.
-        if (done == 0) return EIO;
+        // A write that takes nothing and reports nothing makes no progress:
+        // retrying could loop for ever. POSIX leaves it open; some older
+        // systems did so on a full device, which is why gnulib's full-write
+        // calls it ENOSPC, as this does. Linux's pipes, files and sockets
+        // fail with an errno instead.
+        if (done == 0) return ENOSPC;
         int error = errno;
 #ifdef DALK_POSIX
         if (error == EINTR) continue;
@@ -120,24 +120,23 @@ int put_bytes(int fd, const char *bytes, size_t len) {
 
 void out_open(out_buffer &out, int fd) {
     size_t pipe = grow_pipe(fd);
-    size_t limit = pipe > 0 ? std::clamp<size_t>(pipe / 2, 4096, last_chunk) : last_chunk;
-    out = {fd, buffer, buffer + std::min(first_chunk, limit), limit};
+    out.fd = fd;
+    out.used = 0;
+    out.chunk_size_max =
+        pipe > 0 ? std::clamp<size_t>(pipe / 2, 4096, out_chunk_max) : out_chunk_max;
+    out.chunk_size = std::min(first_chunk, out.chunk_size_max);
 }
 
-int out_drain(out_buffer &out) {
-    size_t chunk = static_cast<size_t>(out.full - buffer);
-    if (int error = put_bytes(out.fd, buffer, chunk)) return error;
-    size_t rest = static_cast<size_t>(out.end - out.full); // < out_append_max
-    std::memmove(buffer, out.full, rest);
-    out.end = buffer + rest;
-    out.full = buffer + std::min(2 * chunk, out.limit);
+int out_write_chunk(out_buffer &out) {
+    if (int error = put_bytes(out.fd, out.bytes, out.chunk_size)) return error;
+    out.used -= out.chunk_size; // less than out_block_max
+    std::memmove(out.bytes, out.bytes + out.chunk_size, out.used);
+    out.chunk_size = std::min(2 * out.chunk_size, out.chunk_size_max);
     return 0;
 }
 
 int out_flush(out_buffer &out) {
-    int error = put_bytes(out.fd, buffer, static_cast<size_t>(out.end - buffer));
-    out.end = buffer;
-    return error;
+    return put_bytes(out.fd, out.bytes, out.used);
 }
 
 int close_output(int fd) {

@@ -3,35 +3,32 @@
 #include "dalk.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 // A script cut short by a full disk must not pass for a complete one.
 // errnum is never 0: every failed write returns the errno it met.
-int report_write_error(int err, int errnum) {
-    constexpr char prefix[] = "dalk: error writing standard output: ";
-    const char *reason = std::strerror(errnum);
+int report_write_error(int err_fd, int errnum) {
     char line[256];
-    size_t len = sizeof prefix - 1;
-    std::memcpy(line, prefix, len);
-    size_t reason_len = std::min(std::strlen(reason), sizeof line - len - 1);
-    std::memcpy(line + len, reason, reason_len);
-    len += reason_len;
-    line[len++] = '\n';
-    put_bytes(err, line, len); // nowhere left to report a failure of this one
+    int len = std::snprintf(line, sizeof line, "dalk: error writing standard output: %s\n",
+                            std::strerror(errnum));
+    if (len > 0) // nowhere left to report a failure of this write
+        put_bytes(err_fd, line, std::min(static_cast<size_t>(len), sizeof line - 1));
     return 2;
 }
 
-int run_dalk(int argc, const char *const *argv, int out, int err) {
+int run_dalk(int argc, const char *const *argv, int out_fd, int err_fd) {
     run_params run{};
     if (!read_command_line(argc, argv, run)) {
-        put_bytes(err, usage_text, std::strlen(usage_text));
+        put_bytes(err_fd, usage_text, std::strlen(usage_text));
         return -1;
     }
     fit_axis(run);
     if (run.from > run.to) {
-        if (int error = write_range_complaint(out, run)) return report_write_error(err, error);
+        if (int error = write_range_complaint(out_fd, run))
+            return report_write_error(err_fd, error);
         return 1;
     }
-    if (int error = write_script(out, run)) return report_write_error(err, error);
+    if (int error = write_script(out_fd, run)) return report_write_error(err_fd, error);
     return 0;
 }

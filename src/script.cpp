@@ -78,35 +78,36 @@ static_assert(sizeof theta0_text + sizeof delta_text + sizeof newline - 3 + 2 * 
 
 // Head and tail are copied whole, a fixed size the compiler can inline, and
 // the write position then advances by their length.
-static_assert(sizeof slice_head::text + real_text_max + sizeof slice_tail::text <= out_append_max);
+static_assert(sizeof slice_head::text + real_text_max + sizeof slice_tail::text <= out_block_max);
+
+// 256 KiB: static storage, not the stack.
+out_buffer out;
 
 } // namespace
 
-int write_range_complaint(int out, const run_params &run) {
+int write_range_complaint(int fd, const run_params &run) {
     char line[64];
     char *p = put_text(line, "parameter is wrong. from ");
     p += format_int(p, run.from);
     p = put_text(p, " to ");
     p += format_int(p, run.to);
-    return put_bytes(out, line, static_cast<size_t>(p - line));
+    return put_bytes(fd, line, static_cast<size_t>(p - line));
 }
 
 int write_script(int fd, const run_params &run) {
-    out_buffer out;
     out_open(out, fd);
     slice_tail tail{}; // zeroed: copied whole, past its length
     slice_tail_set(tail, run);
     slice_head head{};
     slice_head_set(head, run.from);
     for (int32_t n = run.from;; ++n) {
-        if (out.end >= out.full)
-            if (int error = out_drain(out)) return error;
-        char *p = out.end;
+        if (int error = out_make_room(out)) return error;
+        char *p = out.bytes + out.used;
         std::memcpy(p, head.text, sizeof head.text);
         p += head.len;
         p += format_real(p, axis_at(run, n));
         std::memcpy(p, tail.text, sizeof tail.text);
-        out.end = p + tail.len;
+        out.used = static_cast<size_t>(p + tail.len - out.bytes);
         if (n == run.to) break; // stepping past INT32_MAX would overflow
         slice_head_next(head, n + 1);
     }
