@@ -56,11 +56,10 @@ struct float_parts {
     int exp2;
 };
 
+// A normal float's parts: the fast path splits nothing below 2^-24.
 float_parts split(float magnitude) {
     uint32_t bits = std::bit_cast<uint32_t>(magnitude);
-    uint32_t field = bits >> 23 & 0xff, fraction = bits & 0x7fffff;
-    if (field == 0) return {fraction, -149};
-    return {fraction | 0x800000, static_cast<int>(field) - 150};
+    return {(bits & 0x7fffff) | 0x800000, static_cast<int>(bits >> 23) - 150};
 }
 
 // ---- fast path: |v| < 1e10 ----------------------------------------------------
@@ -68,9 +67,9 @@ float_parts split(float magnitude) {
 // Below 1e10 the two roundings come to one: |v| * 10^6 rounded half up, in
 // exact 64-bit arithmetic.
 //
-// The bound is a free choice: the argument below holds from 2^24 up to
-// where |v| * 10^6 outgrows 64 bits (about 1.8e13), and 1e12 gives the same
-// bytes. 1e10 keeps the integer part within ten digits, as a slice number's.
+// The bound is a choice within limits: the argument below holds from 2^24
+// up to where |v| * 10^6 outgrows 64 bits (about 1.8e13), but put_decimal
+// writes at most ten digits, so the integer part must stay below 1e10.
 //
 // From 2^24 up, a float is an integer, here of at most ten digits: 17
 // significant digits carry it exactly and it has no decimals to round.

@@ -29,8 +29,13 @@ bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// 768 significant digits are more than any halfway point between two doubles
-// has, so the digits past them can only matter as "something nonzero follows".
+// The halfway point between two neighbouring doubles is an odd multiple of
+// a power of two, whose exact decimal has at most 768 significant digits
+// (the most at the smallest exponent: (2^53 - 1) * 2^-1075 has 768). With
+// 768 digits kept, whether an argument lies below, on or above such a point
+// is decided by the digits kept, and the ones past them can only matter as
+// "something nonzero follows". Keep fewer, and an argument that differs
+// from a halfway point only past the digits kept rounds the wrong way.
 constexpr int max_digits = 768;
 
 // value = digits (as an integer) * 10^exp10, plus a little more when truncated
@@ -74,29 +79,35 @@ void read_decimal(const char *s, decimal &d) {
             d.truncated |= *s != '0';
         }
     }
-    if (!d.is_number) return;
-
-    // An exponent counts only when at least one digit follows its letter.
+    // An exponent counts only when at least one digit follows its letter:
+    // without one, it adds 0. (Without a mantissa digit, to_real reads 0.0
+    // whatever follows.)
     if (*s == 'e' || *s == 'E' || *s == 'd' || *s == 'D') {
         const char *e = s + 1;
         bool negative_exp = *e == '-';
         if (*e == '+' || *e == '-') ++e;
-        if (is_digit(*e)) {
-            int64_t v = 0;
-            for (; is_digit(*e); ++e) v = std::min(v * 10 + (*e - '0'), exponent_cap);
-            d.exp10 += negative_exp ? -v : v;
-        }
+        int64_t v = 0;
+        for (; is_digit(*e); ++e) v = std::min(v * 10 + (*e - '0'), exponent_cap);
+        d.exp10 += negative_exp ? -v : v;
     }
 }
 
-// The magnitude of d (count > 0, first digit within 10^-41 to 10^38) rounded
-// to the nearest double by strtod, from "DIGITS[1]e<exp>". A dropped nonzero
-// tail is written as one more digit 1: past 768 digits, any nonzero tail
-// rounds as that one does, never onto a halfway point.
+// The power of ten of the first significant digit, outside which the float
+// is known without rounding: from 10^-41 down, the value is below 1e-40, far
+// under the smallest normal float (about 1.18e-38), and reads as a zero; from
+// 10^39 up, it is at least 1e39, past the largest float (about 3.40e38).
+constexpr int lead_min = -41;
+constexpr int lead_max = 38;
+
+// The magnitude of d (count > 0, first digit within 10^lead_min to
+// 10^lead_max) rounded to the nearest double by strtod, from
+// "DIGITS[1]e<exp>". A dropped nonzero tail is written as one more digit 1:
+// past max_digits, any nonzero tail rounds as that one does, never onto a
+// halfway point.
 double nearest_double(const decimal &d) {
-    // The first digit's power lies within -41..38, so exp10 lies within
-    // -809..38 and fits "e-809": the text takes at most 775 bytes.
-    char text[max_digits + 1 + int_text_max];
+    // The digits, the sticky 1, the 'e', and the exponent with its NUL: it
+    // lies within lead_min - max_digits .. lead_max, well inside 32 bits.
+    char text[max_digits + 2 + int_text_max];
     char *p = std::copy(d.digit, d.digit + d.count, text);
     int64_t exp10 = d.exp10;
     if (d.truncated) {
@@ -130,10 +141,10 @@ float to_real(const char *text) {
     if (!d.is_number) return 0.0f;
     float magnitude;
     int64_t lead = d.exp10 + d.count - 1; // power of ten of the first digit
-    if (d.count == 0 || lead < -41)
-        magnitude = 0.0f; // below 1e-40: far under the smallest normal float
-    else if (lead > 38)
-        magnitude = INFINITY; // at least 1e39: beyond the largest float
+    if (d.count == 0 || lead < lead_min)
+        magnitude = 0.0f;
+    else if (lead > lead_max)
+        magnitude = INFINITY;
     else
         magnitude = flush_subnormal(static_cast<float>(nearest_double(d)));
     return d.negative ? -magnitude : magnitude;

@@ -112,6 +112,12 @@ TEST(ToInt32, ReadsLeadingDecimalAndSaturates) {
 
 // ---- real conversion ----------------------------------------------------------
 
+// 2^-126 + 2^-150 + 2^-179, exactly.
+const char exact_2_126_150_179[] =
+    "0.00000000000000000000000000000000000001175494420887210854715679443379"
+    "2153765203543059161357293578254555111624091170104165390574662816339625"
+    "64001638639865632285363972187042236328125";
+
 TEST(ToReal, GrammarAndRounding) {
     struct {
         const char *text;
@@ -186,6 +192,13 @@ TEST(ToReal, LongArguments) {
         {tie_1_24_53 + "1", 1.00000012f},
         {tie_1_24_53 + std::string(5000, '0') + "1", 1.00000012f},
         {std::string("3.4028235677973366") + std::string(4000, '0') + "1e38", INFINITY},
+        // Above the float tie 1048576.0625 by 2^-33: a zero after a dropped
+        // nonzero digit leaves it dropped.
+        {"1048576.062500000116415321826934814453125" + std::string(800, '0') + "10", 1048576.125f},
+        // (2^-126 + 2^-150 + 2^-179 is a double tie, then a float tie), its
+        // 142 digits then a 1: a reader that kept fewer digits would round
+        // it down to FLT_MIN.
+        {std::string(exact_2_126_150_179) + "1", 0x1.000002p-126f},
     };
     for (auto &c : cases) EXPECT_EQ(to_real(c.text.c_str()), c.want) << c.text.substr(0, 40);
 }
@@ -273,6 +286,7 @@ TEST(Axis, SinglePrecisionLineAnchoredOnFirstSlice) {
         {3, 250.0f, 3, 250.0f, 3, "250.000000"}, // one slice: the measured point itself
         {3, -0.0f, 3, 7.0f, 3, "-0.000000"},
         {-3, -0.0f, -3, 7.0f, -3, "-0.000000"},
+        {0, -0.0f, 0, 5.0f, 0, "-0.000000"},       // slice 0 of one: 0 x slope must be -0
         {0, 1.5e-38f, 1, 1.3e-38f, 0, "0.000000"}, // a subnormal difference flushes to zero
         {INT32_MIN, 0.0f, INT32_MAX, 1.0f, INT32_MAX, "1.000000"},
         {INT32_MIN, 0.0f, INT32_MAX, 1.0f, INT32_MIN, "0.000000"},
@@ -508,6 +522,22 @@ TEST(Run, WriteFailureIsReportedNotHidden) {
     EXPECT_EQ(read_all(err),
               std::string("dalk: error writing standard output: ") + std::strerror(ENOSPC) + "\n");
     std::fclose(full);
+}
+
+// A descriptor the tool cannot write is left as it was: the read end of a
+// pipe keeps its size.
+TEST(Run, LeavesUnwritablePipeAlone) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    int size = fcntl(fds[0], F_GETPIPE_SZ);
+    std::FILE *err = std::tmpfile();
+    const char *argv[] = {"dalk", "0", "100.3", "3", "250.9", nullptr};
+    EXPECT_EQ(run_dalk(5, argv, fds[0], fileno(err)), 2);
+    EXPECT_EQ(fcntl(fds[0], F_GETPIPE_SZ), size);
+    EXPECT_EQ(read_all(err),
+              std::string("dalk: error writing standard output: ") + std::strerror(EBADF) + "\n");
+    close(fds[0]);
+    close(fds[1]);
 }
 
 // A standard output inherited non-blocking, read slowly: a full pipe means
