@@ -1,8 +1,9 @@
 # Read by cpack once for each generator: what each package holds, and the
 # settings that only one of them has. Components (install.cmake): tool (the
-# program and its manual page), docs (the compressed changelog), license,
-# debian (the licence as Debian's copyright file) and
-# portable (README, LICENSE and CHANGELOG at the tarball's top).
+# program and its manual page), docs (the compressed changelog and the
+# guide, running.md), license, debian (the licence as Debian's copyright
+# file) and portable (README, the guide, LICENSE and CHANGELOG at the
+# tarball's top).
 if(CPACK_GENERATOR STREQUAL "DEB")
   set(CPACK_COMPONENTS_ALL tool docs debian)
 elseif(CPACK_GENERATOR STREQUAL "RPM")

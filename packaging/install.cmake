@@ -19,7 +19,8 @@ if(WIN32)
   # ends that any Windows editor opens, the manual page rendered as text.
   install(TARGETS dalk RUNTIME DESTINATION . COMPONENT tool)
   find_program(GROFF groff)
-  set(texts README.md:README.txt LICENSE:LICENSE.txt CHANGELOG:CHANGELOG.txt)
+  set(texts README.md:README.txt doc/running.md:running.txt LICENSE:LICENSE.txt
+            CHANGELOG:CHANGELOG.txt)
   if(GROFF)
     list(APPEND texts man/dalk.1:dalk.txt)
   else()
@@ -71,6 +72,7 @@ function(install_gzipped source name destination component)
 endfunction()
 install_gzipped(man/dalk.1 dalk.1 ${CMAKE_INSTALL_MANDIR}/man1 tool)
 install_gzipped(CHANGELOG changelog ${CMAKE_INSTALL_DOCDIR} docs)
+install(FILES doc/running.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT docs) # the user's guide
 
 # The licence: LICENSE beside the tool, or, in the Debian package only, the
 # same text as its copyright file.
@@ -79,7 +81,8 @@ install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright COMPO
         EXCLUDE_FROM_ALL)
 # The portable tarball's texts, at its top beside bin/ and share/, and its
 # module file for Lmod and Environment Modules.
-install(FILES README.md LICENSE CHANGELOG DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
+install(FILES README.md doc/running.md LICENSE CHANGELOG DESTINATION . COMPONENT portable
+        EXCLUDE_FROM_ALL)
 configure_file(packaging/modulefile.in modulefiles/dalk/${PROJECT_VERSION} @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/modulefiles/dalk/${PROJECT_VERSION}
         DESTINATION modulefiles/dalk COMPONENT portable EXCLUDE_FROM_ALL)

@@ -12,7 +12,7 @@ failed=0
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
 (cd "$tmp/prefix" && find . -type f | sort) >"$tmp/installed"
 printf '%s\n' ./bin/dalk ./share/doc/dalk/LICENSE ./share/doc/dalk/changelog.gz \
-    ./share/man/man1/dalk.1.gz >"$tmp/want"
+    ./share/doc/dalk/running.md ./share/man/man1/dalk.1.gz >"$tmp/want"
 if cmp -s "$tmp/installed" "$tmp/want" && [ -x "$tmp/prefix/bin/dalk" ] &&
     [ "$("$tmp/prefix/bin/dalk" 5 1 5 1 | head -n 1)" = "mu_pelk 5 q dark.img" ] &&
     { ! command -v man >/dev/null || man -M "$tmp/prefix/share/man" dalk 2>/dev/null | grep "EXIT STATUS" >/dev/null; }; then
@@ -27,7 +27,7 @@ if command -v dpkg-deb >/dev/null; then
     deb=$(ls "$tmp"/package/dalk_*.deb)
     dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort >"$tmp/contents"
     printf '%s\n' ./usr/bin/dalk ./usr/share/doc/dalk/changelog.gz ./usr/share/doc/dalk/copyright \
-        ./usr/share/man/man1/dalk.1.gz >"$tmp/want"
+        ./usr/share/doc/dalk/running.md ./usr/share/man/man1/dalk.1.gz >"$tmp/want"
     if cmp -s "$tmp/contents" "$tmp/want" && [ "$(dpkg-deb -f "$deb" Package)" = dalk ] &&
         [ "$(dpkg-deb -f "$deb" Depends | sed "s/ (.*//")" = libc6 ]; then
         echo "ok: $(basename "$deb")"

@@ -1,0 +1,192 @@
+#!/usr/bin/env bash
+# Runs every command in the code blocks of the user's documents, as written,
+# on the built dalk, with stand-ins for the reconstruction commands and for
+# sbatch. Usage: doctest.sh path/to/dalk SOURCE_DIR
+#
+# Code blocks are fenced blocks in Markdown and .EX/.EE blocks in the manual.
+# In a "console" block (Markdown) or one with "$ " lines (the manual), each
+# "$ " command runs on its own, and what it prints (standard output and
+# error) must be the lines that follow it. Any other block runs as one bash
+# script with -e, and must end with status 0. A command goes on over lines
+# while bash finds it incomplete. Each document runs in a folder of its own
+# that holds dark.img, with HOME in the scratch folder. A comment
+# "<!-- doctest: CMD -->" (manual: '.\" doctest: CMD') runs CMD in this
+# script before the next block: the stand-ins' failures are set so.
+set -u
+dalk=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+src=$2
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+passed=0 failed=0
+
+# Commands that are not run here, and why. Each is a bash pattern.
+not_run=(
+    "pip install *|the wheel is made by packaging/release; CI's wheels step installs it offline"
+    "pipx install *|as pip install; the wheel is made by packaging/release"
+    "tar -xzf dalk-*|the tarball is made by packaging/release; CI's tarballs step unpacks it"
+    "export *dalk-*-linux-x86_64*|needs the unpacked tarball; CI's tarballs step checks PATH and man"
+    "module *|needs the tarball; CI's modules step loads it under Lmod"
+    "sudo *|installs as root; CI's deb and rpm steps install the packages into scratch roots"
+    "set PATH=*|Command Prompt; CI's windows step runs dalk.exe under Wine"
+    "recon.bat|Command Prompt; CI's windows step runs dalk.exe under Wine"
+    "cmd /c *|Command Prompt, from PowerShell; CI's windows step runs dalk.exe under Wine"
+    "cmake -S . -B build && *|the test command itself, which runs this test; CI's readme step runs it"
+)
+
+# The four commands of the tool set, in shell builtins alone, for speed:
+# mu_pelk opens dark.img in the current folder and starts a work file there;
+# the others add to it; nol2fex checks that it holds one slice's steps, in
+# order, writes image.N and empties it. A slice listed in STANDIN_FAIL fails
+# in mu_pelk with status 3, as does any misuse.
+mkdir "$tmp/bin" "$tmp/home"
+cat >"$tmp/bin/standin" <<'EOF'
+#!/bin/sh
+name=${0##*/}
+fail() { echo "$name: $*" >&2; exit 3; }
+case $name in
+mu_pelk) [ $# = 3 ] && [ "$2" = q ] && [ "$3" = dark.img ] || fail "usage"
+    [ -r dark.img ] || fail "cannot open dark.img"
+    case " ${STANDIN_FAIL-} " in *" $1 "*) fail "slice $1 failed" ;; esac
+    echo "$1" >work.tmp ;;
+pelk_varn | mu_rab) [ $# = 1 ] && [ -s work.tmp ] || fail "no work file"
+    echo "$name" >>work.tmp ;;
+nol2fex) [ $# = 2 ] && [ "$1" = 16 ] || fail "usage"
+    { read -r n && read -r a && read -r b && ! read -r c; } <work.tmp && [ "$a $b" = "pelk_varn mu_rab" ] ||
+        fail "work file clobbered"
+    echo "$n" >"image.$n" && : >work.tmp ;;
+esac
+EOF
+# sbatch: takes --array=A-B, --time=T, --cpus-per-task=N and --wrap=COMMAND,
+# refuses a script without #!, and runs each task at once, in order, its
+# output in slurm-JOB.out or slurm-JOB_TASK.out.
+cat >"$tmp/bin/sbatch" <<'EOF'
+#!/bin/bash
+first=0 last=-1 wrap= job=$(( $(cat "$HOME/.jobs" 2>/dev/null || echo 0) + 1 ))
+while [ $# -gt 0 ]; do
+    arg=$1 && shift
+    case $arg in --array | --time | --cpus-per-task | --wrap) arg=$arg=$1 && shift ;; esac
+    case $arg in
+    --array=*) IFS=- read -r first last <<<"${arg#--array=}"; [[ $first$last =~ ^[0-9]+$ ]] ;;
+    --time=*) [[ ${arg#--time=} =~ ^([0-9]+-)?[0-9]+(:[0-9]+){0,2}$ ]] ;;
+    --cpus-per-task=*) [[ ${arg#*=} =~ ^[0-9]+$ ]] ;;
+    --wrap=*) wrap=${arg#--wrap=} ;;
+    -*) false ;;
+    *) head -c 2 "$arg" | grep -q '#!' || { echo "sbatch: error: This does not look like a batch script." >&2; exit 1; } ;;
+    esac || { echo "sbatch stand-in: cannot take $arg" >&2; exit 1; }
+done
+echo "$job" >"$HOME/.jobs"
+echo "Submitted batch job $job"
+[ "$last" = -1 ] && { sh -c "$wrap" >"slurm-$job.out" 2>&1; exit 0; }
+for ((task = first; task <= last; task++)); do
+    SLURM_ARRAY_JOB_ID=$job SLURM_ARRAY_TASK_ID=$task sh -c "$wrap" >"slurm-${job}_$task.out" 2>&1
+done
+exit 0
+EOF
+chmod +x "$tmp/bin/standin" "$tmp/bin/sbatch"
+for name in mu_pelk pelk_varn mu_rab nol2fex; do ln -s standin "$tmp/bin/$name"; done
+ln -s "$dalk" "$tmp/bin/dalk"
+export PATH="$tmp/bin:$PATH" HOME=$tmp/home LC_ALL=C
+
+# blocks DOC: each block as "@ LINE KIND", then its lines as "| TEXT";
+# directives as "! CMD"; "? LINE" for a block that this test would miss
+# (an indented one in Markdown, .nf in the manual)
+blocks() {
+    case $1 in
+    *.md) awk '/^<!-- doctest: .* -->$/ { sub(/^<!-- doctest: /, ""); sub(/ -->$/, ""); print "! " $0; next }
+        /^```/ { if (on) { on = 0 } else { on = 1; print "@ " NR " " ($0 == "```console" ? "console" : "script") }; next }
+        on { print "| " $0; next }
+        blank && /^    / { print "? " NR }
+        { blank = $0 == "" }' "$1" ;;
+    *.1) awk '/^\.\\" doctest: / { sub(/^\.\\" doctest: /, ""); print "! " $0; next }
+        /^\.nf/ { print "? " NR }
+        /^\.EX/ { on = 1; start = NR; n = 0; next }
+        /^\.EE/ { on = 0; kind = "script"; for (i = 1; i <= n; i++) if (line[i] ~ /^\$ /) kind = "console"
+            print "@ " start " " kind; for (i = 1; i <= n; i++) print "| " line[i]; next }
+        on { line[++n] = $0 }' "$1" |
+        sed -e 's/\\-/-/g; s/\\(aq/'"'"'/g; s/\\(ha/^/g; s/\\(dq/"/g; s/\\e/\\/g; s/\\&//g' ;;
+    esac
+}
+
+verdict() { # OK WHAT
+    if [ "$1" = yes ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $2"; fi
+}
+
+skipped() { # COMMAND: the reason it is not run, if it is not
+    local entry
+    for entry in "${not_run[@]}"; do
+        # shellcheck disable=SC2053
+        [[ $1 == ${entry%%|*} ]] && { echo "${entry#*|}"; return 0; }
+    done
+    return 1
+}
+
+complete() { bash -n <<<"$1" 2>/dev/null && [[ $1 != *\\ ]]; }
+
+# check WHERE COMMAND WANT: COMMAND prints WANT exactly, or the first line
+# that differs is named
+check() {
+    local reason line
+    if reason=$(skipped "$2"); then echo "not run: $2 ($reason)" && return; fi
+    printf '%s' "$3" >"$tmp/want"
+    (cd "$work" && bash -c "$2" </dev/null >"$tmp/got" 2>&1)
+    if cmp -s "$tmp/want" "$tmp/got"; then verdict yes && return; fi
+    verdict no "$1: \$ $2"
+    line=$(cmp "$tmp/want" "$tmp/got" 2>&1 | sed -n 's/.*line \([0-9]*\).*/\1/p')
+    echo "  line ${line:=1} of its output: got \"$(sed -n "${line}p" "$tmp/got")\"," \
+        "want \"$(sed -n "${line}p" "$tmp/want")\""
+}
+
+# run_console WHERE: the commands of one console block, on standard input
+run_console() {
+    local cmd= want= line
+    while IFS= read -r line; do
+        if [ -n "$cmd" ] && ! complete "$cmd"; then
+            cmd+=$'\n'"${line#> }"
+        elif [[ $line == '$ '* ]]; then
+            [ -z "$cmd" ] || check "$1" "$cmd" "$want"
+            cmd=${line#\$ } want=
+        else
+            want+=$line$'\n'
+        fi
+    done
+    [ -z "$cmd" ] || check "$1" "$cmd" "$want"
+}
+
+# run_script WHERE: one block of commands, on standard input, as one script
+run_script() {
+    local script= cmd= line reason out
+    while IFS= read -r line; do
+        cmd+=${cmd:+$'\n'}$line
+        complete "$cmd" || continue
+        if reason=$(skipped "$cmd"); then echo "not run: $cmd ($reason)"; else script+=$cmd$'\n'; fi
+        cmd=
+    done
+    out=$(cd "$work" && bash -ec "$script" </dev/null 2>&1) && verdict yes && return
+    verdict no "$1: the block ends with status $?"
+    echo "$out" | tail -n 3 | sed 's/^/  /'
+}
+
+for doc in README.md doc/running.md man/dalk.1; do
+    work=$tmp/work/$doc
+    mkdir -p "$work"
+    # The README's commands run in the source's folder, as it says.
+    [ "$doc" != README.md ] || tar -C "$src" --exclude=./.git --exclude='./build*' -cf - . | tar -xf - -C "$work"
+    echo "a dark image" >"$work/dark.img"
+    block= kind= start=
+    flush() {
+        [ -z "$start" ] || "run_$kind" "$doc:$start" <<<"${block%$'\n'}"
+        start=
+    }
+    while IFS= read -r record; do
+        case $record in
+        '@ '*) flush; read -r start kind <<<"${record#@ }"; block= ;;
+        '| '*) block+="${record#| }"$'\n' ;;
+        '! '*) flush; eval "${record#! }" ;;
+        '? '*) flush; verdict no "$doc:${record#? }: a code block this test cannot run; fence it (.EX in the manual)" ;;
+        esac
+    done < <(blocks "$src/$doc")
+    flush
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ] && [ "$passed" -gt 0 ]
