@@ -12,7 +12,6 @@
 #include "dalk.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -57,8 +56,10 @@ struct float_parts {
 };
 
 // A normal float's parts: the fast path splits nothing below 2^-24.
+// (memcpy, not std::bit_cast, which the libc++ of emscripten 3.1 lacks.)
 float_parts split(float magnitude) {
-    uint32_t bits = std::bit_cast<uint32_t>(magnitude);
+    uint32_t bits;
+    std::memcpy(&bits, &magnitude, sizeof bits);
     return {(bits & 0x7fffff) | 0x800000, static_cast<int>(bits >> 23) - 150};
 }
 

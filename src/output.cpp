@@ -44,7 +44,6 @@
 namespace {
 
 constexpr size_t first_chunk = 1 << 14;
-constexpr int pipe_wanted = 1 << 20;
 constexpr size_t usual_pipe = 1 << 16; // where a pipe's size cannot be asked
 
 #ifdef DALK_POSIX
@@ -77,6 +76,7 @@ size_t grow_pipe(int fd) {
     if (fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode)) return 0;
     if ((fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY) return 0;
 #if defined(__linux__) && defined(F_SETPIPE_SZ)
+    constexpr int pipe_wanted = 1 << 20;
     int size = fcntl(fd, F_GETPIPE_SZ);
     if (size > 0 && size < pipe_wanted && fcntl(fd, F_SETPIPE_SZ, pipe_wanted) > 0)
         size = fcntl(fd, F_GETPIPE_SZ);
