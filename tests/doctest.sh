@@ -1,43 +1,30 @@
 #!/usr/bin/env bash
-# Runs every command in the code blocks of the user's documents, as written,
-# on the built dalk, with stand-ins for the reconstruction commands and for
-# sbatch. Usage: doctest.sh path/to/dalk SOURCE_DIR
-#
-# Code blocks are fenced blocks in Markdown and .EX/.EE blocks in the manual.
-# In a "console" block (Markdown) or one with "$ " lines (the manual), each
-# "$ " command runs on its own, and what it prints (standard output and
-# error) must be the lines that follow it. Any other block runs as one bash
-# script with -e, and must end with status 0. A command goes on over lines
-# while bash finds it incomplete. Each document runs in a folder of its own
-# that holds dark.img, with HOME in the scratch folder. A comment
-# "<!-- doctest: CMD -->" (manual: '.\" doctest: CMD') runs CMD in this
-# script before the next block: the stand-ins' failures are set so.
+# doctest.sh path/to/dalk SOURCE_DIR: runs every command in the code blocks
+# of the user's documents as written, with stand-ins on PATH. What a console
+# block's "$ " command prints must be the lines under it; any other block
+# runs as one bash -e script that must end with status 0. HACKING.md has the
+# rest.
 set -u
 dalk=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-src=$2
-tmp=$(mktemp -d)
+src=$2 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 passed=0 failed=0
 
 # Commands that are not run here, and why. Each is a bash pattern.
 not_run=(
     "pip install *|the wheel is made by packaging/release; CI's wheels step installs it offline"
-    "pipx install *|as pip install; the wheel is made by packaging/release"
     "tar -xzf dalk-*|the tarball is made by packaging/release; CI's tarballs step unpacks it"
     "export *dalk-*-linux-x86_64*|needs the unpacked tarball; CI's tarballs step checks PATH and man"
     "module *|needs the tarball; CI's modules step loads it under Lmod"
-    "sudo *|installs as root; CI's deb and rpm steps install the packages into scratch roots"
-    "set PATH=*|Command Prompt; CI's windows step runs dalk.exe under Wine"
     "recon.bat|Command Prompt; CI's windows step runs dalk.exe under Wine"
     "cmd /c *|Command Prompt, from PowerShell; CI's windows step runs dalk.exe under Wine"
     "cmake -S . -B build && *|the test command itself, which runs this test; CI's readme step runs it"
 )
 
-# The four commands of the tool set, in shell builtins alone, for speed:
-# mu_pelk opens dark.img in the current folder and starts a work file there;
-# the others add to it; nol2fex checks that it holds one slice's steps, in
-# order, writes image.N and empties it. A slice listed in STANDIN_FAIL fails
-# in mu_pelk with status 3, as does any misuse.
+# The four commands, in shell builtins for speed: mu_pelk opens dark.img and
+# starts a work file in the current folder, the others add to it, nol2fex
+# checks it holds one slice's steps and writes image.N. Misuse, or a slice
+# listed in STANDIN_FAIL, fails with status 3.
 mkdir "$tmp/bin" "$tmp/home"
 cat >"$tmp/bin/standin" <<'EOF'
 #!/bin/sh
@@ -56,31 +43,31 @@ nol2fex) [ $# = 2 ] && [ "$1" = 16 ] || fail "usage"
     echo "$n" >"image.$n" && : >work.tmp ;;
 esac
 EOF
-# sbatch: takes --array=A-B, --time=T, --cpus-per-task=N and --wrap=COMMAND,
-# refuses a script without #!, and runs each task at once, in order, its
-# output in slurm-JOB.out or slurm-JOB_TASK.out.
+# sbatch: checks --array=A-B, --time, --cpus-per-task, needs --wrap (a
+# script without #! is refused), and runs each task at once, logging to
+# slurm-JOB.out or slurm-JOB_TASK.out.
 cat >"$tmp/bin/sbatch" <<'EOF'
 #!/bin/bash
-first=0 last=-1 wrap= job=$(( $(cat "$HOME/.jobs" 2>/dev/null || echo 0) + 1 ))
-while [ $# -gt 0 ]; do
-    arg=$1 && shift
-    case $arg in --array | --time | --cpus-per-task | --wrap) arg=$arg=$1 && shift ;; esac
+first=0 last= wrap= job=$(($(cat "$HOME/.jobs" 2>/dev/null) + 1)) args=()
+while [ $# -gt 0 ]; do # --wrap CMD is --wrap=CMD
+    case $1 in --array | --time | --cpus-per-task | --wrap) args+=("$1=$2") && shift ;; *) args+=("$1") ;; esac
+    shift
+done
+for arg in "${args[@]}"; do
     case $arg in
-    --array=*) IFS=- read -r first last <<<"${arg#--array=}"; [[ $first$last =~ ^[0-9]+$ ]] ;;
-    --time=*) [[ ${arg#--time=} =~ ^([0-9]+-)?[0-9]+(:[0-9]+){0,2}$ ]] ;;
-    --cpus-per-task=*) [[ ${arg#*=} =~ ^[0-9]+$ ]] ;;
+    --array=*) [[ $arg =~ ^--array=([0-9]+)-([0-9]+)$ ]] && first=${BASH_REMATCH[1]} last=${BASH_REMATCH[2]} ;;
+    --time=*) [[ $arg =~ ^--time=([0-9]+-)?[0-9]+(:[0-9]+){0,2}$ ]] ;;
+    --cpus-per-task=*) [[ $arg =~ ^[^=]*=[0-9]+$ ]] ;;
     --wrap=*) wrap=${arg#--wrap=} ;;
-    -*) false ;;
-    *) head -c 2 "$arg" | grep -q '#!' || { echo "sbatch: error: This does not look like a batch script." >&2; exit 1; } ;;
-    esac || { echo "sbatch stand-in: cannot take $arg" >&2; exit 1; }
+    *) false ;;
+    esac || { echo "sbatch: error: cannot take $arg" >&2 && exit 1; }
 done
-echo "$job" >"$HOME/.jobs"
-echo "Submitted batch job $job"
-[ "$last" = -1 ] && { sh -c "$wrap" >"slurm-$job.out" 2>&1; exit 0; }
+[ -n "$wrap" ] || { echo "sbatch: error: This does not look like a batch script." >&2 && exit 1; }
+echo "$job" >"$HOME/.jobs" && echo "Submitted batch job $job"
+[ -n "$last" ] || exec sh -c "$wrap" >"slurm-$job.out" 2>&1
 for ((task = first; task <= last; task++)); do
-    SLURM_ARRAY_JOB_ID=$job SLURM_ARRAY_TASK_ID=$task sh -c "$wrap" >"slurm-${job}_$task.out" 2>&1
-done
-exit 0
+    SLURM_ARRAY_TASK_ID=$task sh -c "$wrap" >"slurm-${job}_$task.out" 2>&1
+done; exit 0
 EOF
 chmod +x "$tmp/bin/standin" "$tmp/bin/sbatch"
 for name in mu_pelk pelk_varn mu_rab nol2fex; do ln -s standin "$tmp/bin/$name"; done
@@ -108,15 +95,12 @@ blocks() {
 }
 
 verdict() { # OK WHAT
-    if [ "$1" = yes ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $2"; fi
+    if [ "$1" = yes ]; then passed=$((passed + 1)); else failed=$((failed + 1)) && echo "FAIL: $2"; fi
 }
 
-skipped() { # COMMAND: the reason it is not run, if it is not
+skipped() { # COMMAND: prints why it is not run, or fails
     local entry
-    for entry in "${not_run[@]}"; do
-        # shellcheck disable=SC2053
-        [[ $1 == ${entry%%|*} ]] && { echo "${entry#*|}"; return 0; }
-    done
+    for entry in "${not_run[@]}"; do [[ $1 == ${entry%%|*} ]] && echo "${entry#*|}" && return; done
     return 1
 }
 
@@ -129,11 +113,10 @@ check() {
     if reason=$(skipped "$2"); then echo "not run: $2 ($reason)" && return; fi
     printf '%s' "$3" >"$tmp/want"
     (cd "$work" && bash -c "$2" </dev/null >"$tmp/got" 2>&1)
-    if cmp -s "$tmp/want" "$tmp/got"; then verdict yes && return; fi
+    cmp -s "$tmp/want" "$tmp/got" && verdict yes && return
     verdict no "$1: \$ $2"
     line=$(cmp "$tmp/want" "$tmp/got" 2>&1 | sed -n 's/.*line \([0-9]*\).*/\1/p')
-    echo "  line ${line:=1} of its output: got \"$(sed -n "${line}p" "$tmp/got")\"," \
-        "want \"$(sed -n "${line}p" "$tmp/want")\""
+    echo "  line ${line:=1} of its output: got \"$(sed -n "${line}p" "$tmp/got")\", want \"$(sed -n "${line}p" "$tmp/want")\""
 }
 
 # run_console WHERE: the commands of one console block, on standard input
