@@ -92,10 +92,11 @@ void read_decimal(const char *s, decimal &d) {
     }
 }
 
-// The power of ten of the first significant digit, outside which the float
-// is known without rounding: from 10^-41 down, the value is below 1e-40, far
-// under the smallest normal float (about 1.18e-38), and reads as a zero; from
-// 10^39 up, it is at least 1e39, past the largest float (about 3.40e38).
+// The powers of ten of the first significant digit outside which the float
+// is known without rounding: a first digit at 10^-42 or below puts the value
+// under 1e-41, far below the smallest normal float (about 1.18e-38), so it
+// reads as a zero; one at 10^39 or above puts it at 1e39 or more, past the
+// largest float (about 3.40e38).
 constexpr int lead_min = -41;
 constexpr int lead_max = 38;
 
