@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 // Each single-precision operation must be rounded to float before the next one
@@ -31,7 +32,7 @@ struct run_params {
     float axis2;     // rotation axis measured at slice `to`
     float delta;     // last argument of every nol2fex line
     float theta0;    // angle of every mu_rab line
-    float slope;     // axis change per slice
+    float slope;     // axis change per slice; for one slice, a zero chosen in fit_axis
     float intercept; // the axis line at slice 0
 };
 
@@ -44,6 +45,12 @@ inline float flush_subnormal(float x) {
 // scan.cpp: text to numbers
 int32_t to_int32(const char *text);
 float to_real(const char *text);
+
+// A literal's text, without its NUL, copied to p; returns the end.
+template <size_t N> char *put_text(char *p, const char (&text)[N]) {
+    std::memcpy(p, text, N - 1);
+    return p + N - 1;
+}
 
 // format.cpp: numbers to text, written at out; each returns the length
 constexpr size_t real_text_max = 48; // "-" + 39 digits + "." + 6 decimals, and a spare
@@ -59,30 +66,12 @@ bool read_command_line(int argc, const char *const *argv, run_params &run);
 void fit_axis(run_params &run);
 float axis_at(const run_params &run, int32_t slice);
 
-// output.cpp: the script's buffer, and bytes out through a descriptor,
-// whatever file it is. Each function that writes returns 0, or the errno
-// value of the failure it met.
-//
-// The buffer's one rule: after out_make_room, the writer may append up to
-// out_block_max bytes at bytes + used. The array has that much room past its
-// largest chunk, and a whole chunk is written out before `used` passes it.
-constexpr size_t out_block_max = 512;
-constexpr size_t out_chunk_max = 1 << 18;
-struct out_buffer {
-    int fd;
-    size_t used;           // bytes held, from the start of `bytes`
-    size_t chunk_size;     // the next write's size, once `used` reaches it
-    size_t chunk_size_max; // what chunk_size grows to, for this fd
-    // On 4 KiB pages, each chunk is whole pages.
-    alignas(4096) char bytes[out_chunk_max + out_block_max];
-};
-void out_open(out_buffer &out, int fd); // grows a pipe that fd writes, where Linux allows
-int out_write_chunk(out_buffer &out);   // writes one chunk; what is past it stays
-int out_flush(out_buffer &out);         // writes all that is held
-inline int out_make_room(out_buffer &out) {
-    return out.used < out.chunk_size ? 0 : out_write_chunk(out);
-}
+// output.cpp: bytes out through a descriptor, whatever file it is. Each
+// function that writes returns 0, or the errno value of the failure it met.
 int put_bytes(int fd, const char *bytes, size_t len);
+// The largest write for fd: `largest`, or for a pipe half its capacity, once
+// grown where Linux allows, and at least a page.
+size_t write_size_max(int fd, size_t largest);
 int close_output(int fd); // where a deferred error of the file system can still show
 
 // script.cpp: the script writer; 0 or an errno value

@@ -68,12 +68,10 @@ float_parts split(float magnitude) {
 // Below 1e10 the two roundings come to one: |v| * 10^6 rounded half up, in
 // exact 64-bit arithmetic.
 //
-// The bound is a choice within limits: the argument below holds from 2^24
-// up to where |v| * 10^6 outgrows 64 bits (about 1.8e13), but put_decimal
-// writes at most ten digits, so the integer part must stay below 1e10.
-//
-// From 2^24 up, a float is an integer, here of at most ten digits: 17
-// significant digits carry it exactly and it has no decimals to round.
+// Any bound from 2^23 up to 1e10 prints the same: from 2^23 up every float is
+// an integer, which put_big_integer can write, and put_decimal writes at most
+// ten digits. An integer below 1e10 has no decimals to round, and 17
+// significant digits carry it exactly.
 //
 // Below 2^24, a float is m * 2^-k with m < 2^24 and k >= 0. A six-decimal
 // halfway point is an odd multiple of 5e-7, so its difference from the float
@@ -81,7 +79,7 @@ float_parts split(float magnitude) {
 // Rounding to 17 significant digits moves the float by at most |v| * 5e-17:
 // never across such a point, and never off one it lies on (below 2^24 those
 // have at most 15 significant digits).
-char *put_magnitude_fast(char *p, float magnitude) {
+char *put_millionths(char *p, float magnitude) {
     uint64_t millionths = 0; // below 2^-24, |v| * 10^6 < 0.06
     if (magnitude >= 0x1p-24f) {
         float_parts f = split(magnitude);
@@ -115,7 +113,7 @@ char *put_magnitude_fast(char *p, float magnitude) {
 // For such a value "%.16e" always writes 22 bytes, "d.dddddddddddddddde+XX":
 // one digit, the point, sixteen digits, and an exponent of 10 to 38, which
 // has two digits (C gives the exponent at least two).
-char *put_magnitude_large(char *p, float magnitude) {
+char *put_big_integer(char *p, float magnitude) {
     char sci[32];
     std::snprintf(sci, sizeof sci, "%.16e", static_cast<double>(magnitude));
     int exponent = (sci[20] - '0') * 10 + (sci[21] - '0');
@@ -128,8 +126,7 @@ char *put_magnitude_large(char *p, float magnitude) {
         std::memset(p, '0', len - 17);
         p += len - 17;
     }
-    std::memcpy(p, ".000000", 7);
-    return p + 7;
+    return put_text(p, ".000000");
 }
 
 } // namespace
@@ -145,20 +142,16 @@ size_t format_int(char *out, int32_t n) {
 }
 
 size_t format_real(char *out, float v) {
-    if (std::isnan(v)) {
-        std::memcpy(out, "nan", 3);
-        return 3;
-    }
+    if (std::isnan(v)) return static_cast<size_t>(put_text(out, "nan") - out);
     char *p = out;
     if (std::signbit(v)) *p++ = '-';
     float magnitude = std::fabs(v);
     if (magnitude < 1e10f) {
-        p = put_magnitude_fast(p, magnitude);
+        p = put_millionths(p, magnitude);
     } else if (std::isinf(magnitude)) {
-        std::memcpy(p, "inf", 3);
-        p += 3;
+        p = put_text(p, "inf");
     } else {
-        p = put_magnitude_large(p, magnitude);
+        p = put_big_integer(p, magnitude);
     }
     return static_cast<size_t>(p - out);
 }

@@ -1,5 +1,4 @@
-// Getting the script's bytes out: the buffer the writer fills, and writing
-// its bytes through a descriptor, whatever kind of file it is.
+// Getting bytes out through a descriptor, whatever kind of file it is.
 //
 // The tool owns its writes instead of leaving them to the C library's stdio,
 // which cuts them in pieces of its own choosing and gives up on the first
@@ -10,15 +9,11 @@
 // reports EAGAIN, is waited on with poll. That is timing, not failure; any
 // other error is returned, as its errno value, for the run flow to report.
 //
-// The buffer goes out in whole chunks, starting at 16 KiB and doubling up to
-// 256 KiB: a short run touches no more of the buffer than it
-// needs (the first touch of each page costs a fault), a long one makes few,
-// large writes. Into a pipe, a write as large as the pipe leaves the writer
-// waiting until the reader has emptied all of it, so the two take turns
-// instead of working at once: on Linux a pipe is grown to 1 MiB where the
-// system allows, and no write fills more than half of the pipe. HACKING.md
-// has what each of these gains. None of it changes a byte of the output, and
-// a failed attempt to grow a pipe changes neither the output nor the exit
+// Into a pipe, a write as large as the pipe leaves the writer waiting until
+// the reader has emptied all of it, so the two take turns instead of working
+// at once: on Linux a pipe is grown to 1 MiB where the system allows, and no
+// write should fill more than half of it. HACKING.md has what this gains.
+// A failed attempt to grow a pipe changes neither the output nor the exit
 // status.
 #if defined(__linux__) && !defined(_GNU_SOURCE)
 #define _GNU_SOURCE 1 // F_SETPIPE_SZ, and the POSIX names under strict C++
@@ -27,7 +22,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #if defined(_WIN32)
 #include <io.h>
@@ -43,9 +37,6 @@
 
 namespace {
 
-constexpr size_t first_chunk = 1 << 14;
-constexpr size_t usual_pipe = 1 << 16; // where a pipe's size cannot be asked
-
 #ifdef DALK_POSIX
 // Until fd takes bytes again: 0, or the errno of a failed poll.
 int wait_writable(int fd) {
@@ -53,6 +44,27 @@ int wait_writable(int fd) {
     while (poll(&writable, 1, -1) < 0)
         if (errno != EINTR) return errno;
     return 0;
+}
+
+// The capacity of the pipe that fd writes, once grown where Linux allows;
+// 0 when fd is no pipe it can write. A descriptor open for reading only is
+// left as it is: the write will fail, and a tool changes nothing of a file
+// it cannot write.
+size_t pipe_capacity(int fd) {
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode)) return 0;
+    if ((fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY) return 0;
+    constexpr size_t pipe_size_unknown = 1 << 16; // Linux's default size
+#if defined(__linux__) && defined(F_SETPIPE_SZ)
+    constexpr int pipe_size_wanted = 1 << 20;
+    int size = fcntl(fd, F_GETPIPE_SZ);
+    if (size > 0 && size < pipe_size_wanted) {
+        int grown = fcntl(fd, F_SETPIPE_SZ, pipe_size_wanted); // the new size
+        if (grown > 0) size = grown;
+    }
+    if (size > 0) return static_cast<size_t>(size);
+#endif
+    return pipe_size_unknown;
 }
 #endif
 
@@ -63,29 +75,6 @@ long write_some(int fd, const char *bytes, size_t len) {
     return _write(fd, bytes, static_cast<unsigned>(len));
 #else
     return static_cast<long>(write(fd, bytes, len));
-#endif
-}
-
-// The capacity of the pipe that fd writes, grown first where Linux allows;
-// 0 when fd is no pipe. A descriptor open for reading only is left as it
-// is: the write will fail, and a tool changes nothing of a file it cannot
-// write.
-size_t grow_pipe(int fd) {
-#ifdef DALK_POSIX
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode)) return 0;
-    if ((fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY) return 0;
-#if defined(__linux__) && defined(F_SETPIPE_SZ)
-    constexpr int pipe_wanted = 1 << 20;
-    int size = fcntl(fd, F_GETPIPE_SZ);
-    if (size > 0 && size < pipe_wanted && fcntl(fd, F_SETPIPE_SZ, pipe_wanted) > 0)
-        size = fcntl(fd, F_GETPIPE_SZ);
-    if (size > 0) return static_cast<size_t>(size);
-#endif
-    return usual_pipe;
-#else
-    (void)fd; // a Windows pipe's size is left as it is, and taken as unknown
-    return 0;
 #endif
 }
 
@@ -118,25 +107,14 @@ int put_bytes(int fd, const char *bytes, size_t len) {
     return 0;
 }
 
-void out_open(out_buffer &out, int fd) {
-    size_t pipe = grow_pipe(fd);
-    out.fd = fd;
-    out.used = 0;
-    out.chunk_size_max =
-        pipe > 0 ? std::clamp<size_t>(pipe / 2, 4096, out_chunk_max) : out_chunk_max;
-    out.chunk_size = std::min(first_chunk, out.chunk_size_max);
-}
-
-int out_write_chunk(out_buffer &out) {
-    if (int error = put_bytes(out.fd, out.bytes, out.chunk_size)) return error;
-    out.used -= out.chunk_size; // less than out_block_max
-    std::memmove(out.bytes, out.bytes + out.chunk_size, out.used);
-    out.chunk_size = std::min(2 * out.chunk_size, out.chunk_size_max);
-    return 0;
-}
-
-int out_flush(out_buffer &out) {
-    return put_bytes(out.fd, out.bytes, out.used);
+size_t write_size_max(int fd, size_t largest) {
+#ifdef DALK_POSIX
+    constexpr size_t page = 4096;
+    if (size_t capacity = pipe_capacity(fd)) return std::clamp(capacity / 2, page, largest);
+#else
+    (void)fd; // a Windows pipe's size is left as it is, and taken as unknown
+#endif
+    return largest;
 }
 
 int close_output(int fd) {

@@ -2,6 +2,7 @@
 // about a backward range.
 #include "dalk.h"
 
+#include <algorithm>
 #include <cstring>
 
 // The line end of the script. Windows programs read CR LF; standard output
@@ -22,11 +23,6 @@ constexpr char theta0_text[] = DALK_NEWLINE "mu_rab ";
 constexpr char delta_text[] = DALK_NEWLINE "nol2fex 16 ";
 constexpr char newline[] = DALK_NEWLINE;
 
-template <size_t N> char *put_text(char *p, const char (&text)[N]) {
-    std::memcpy(p, text, N - 1);
-    return p + N - 1;
-}
-
 // "mu_pelk N q dark.img\npelk_varn ", the text before each slice's axis value,
 // with the slice number counted up in place: from one slice to the next, most
 // often only its last digit changes.
@@ -44,7 +40,7 @@ void slice_head_set(slice_head &h, int32_t n) {
 }
 
 void slice_head_next(slice_head &h, int32_t next) {
-    if (next <= 0) { // counting a negative number up shortens it: rewrite it
+    if (next <= 0) { // up to 0 the magnitude counts down, which no carry does
         slice_head_set(h, next);
         return;
     }
@@ -76,12 +72,20 @@ static_assert(sizeof slice_text + sizeof axis_text - 2 + int_text_max <= sizeof 
 static_assert(sizeof theta0_text + sizeof delta_text + sizeof newline - 3 + 2 * real_text_max <=
               sizeof slice_tail::text);
 
+// The script's buffer. It goes out in whole chunks, starting at 16 KiB and
+// doubling up to 256 KiB (or half a pipe, write_size_max): a short run
+// touches no more of the buffer than it needs (the first touch of each page
+// costs a fault), a long one makes few, large writes. A block is appended
+// whenever less than a chunk is held, so the buffer has a block's room past
+// the largest chunk. HACKING.md has what these sizes gain.
+constexpr size_t first_chunk_size = 1 << 14;
+constexpr size_t chunk_size_max = 1 << 18;
+constexpr size_t block_size_max = 512;
 // Head and tail are copied whole, a fixed size the compiler can inline, and
 // the write position then advances by their length.
-static_assert(sizeof slice_head::text + real_text_max + sizeof slice_tail::text <= out_block_max);
-
-// 256 KiB: static storage, not the stack.
-out_buffer out;
+static_assert(sizeof slice_head::text + real_text_max + sizeof slice_tail::text <= block_size_max);
+// Static storage, not the stack; on 4 KiB pages each chunk is whole pages.
+alignas(4096) char buffer[chunk_size_max + block_size_max];
 
 } // namespace
 
@@ -95,21 +99,28 @@ int write_range_complaint(int fd, const run_params &run) {
 }
 
 int write_script(int fd, const run_params &run) {
-    out_open(out, fd);
+    size_t chunk_limit = write_size_max(fd, chunk_size_max);
+    size_t chunk = std::min(first_chunk_size, chunk_limit);
     slice_tail tail{}; // zeroed: copied whole, past its length
     slice_tail_set(tail, run);
     slice_head head{};
     slice_head_set(head, run.from);
+    char *end = buffer; // of the bytes held
     for (int32_t n = run.from;; ++n) {
-        if (int error = out_make_room(out)) return error;
-        char *p = out.bytes + out.used;
-        std::memcpy(p, head.text, sizeof head.text);
-        p += head.len;
-        p += format_real(p, axis_at(run, n));
-        std::memcpy(p, tail.text, sizeof tail.text);
-        out.used = static_cast<size_t>(p + tail.len - out.bytes);
+        if (end >= buffer + chunk) { // a chunk out; what is past it moves to the front
+            if (int error = put_bytes(fd, buffer, chunk)) return error;
+            size_t past = static_cast<size_t>(end - (buffer + chunk));
+            std::memmove(buffer, buffer + chunk, past);
+            end = buffer + past;
+            chunk = std::min(2 * chunk, chunk_limit);
+        }
+        std::memcpy(end, head.text, sizeof head.text);
+        end += head.len;
+        end += format_real(end, axis_at(run, n));
+        std::memcpy(end, tail.text, sizeof tail.text);
+        end += tail.len;
         if (n == run.to) break; // stepping past INT32_MAX would overflow
         slice_head_next(head, n + 1);
     }
-    return out_flush(out);
+    return put_bytes(fd, buffer, static_cast<size_t>(end - buffer));
 }
