@@ -29,14 +29,19 @@ bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// The halfway point between two neighbouring doubles is an odd multiple of
-// a power of two, whose exact decimal has at most 768 significant digits
-// (the most at the smallest exponent: (2^53 - 1) * 2^-1075 has 768). With
-// 768 digits kept, whether an argument lies below, on or above such a point
-// is decided by the digits kept, and the ones past them can only matter as
-// "something nonzero follows". Keep fewer, and an argument that differs
-// from a halfway point only past the digits kept rounds the wrong way.
-constexpr int max_digits = 768;
+// The powers of ten of the first significant digit outside which the float
+// is known without rounding: a first digit at 10^-42 or below puts the value
+// under 1e-41, far below the smallest normal float (about 1.18e-38), so it
+// reads as a zero; one at 10^39 or above puts it at 1e39 or more, past the
+// largest float (about 3.40e38).
+constexpr int lead_min = -41;
+constexpr int lead_max = 38;
+
+// Significant digits kept. A halfway point between two doubles at or above
+// 10^lead_min has at most 150 of them (the longest, odd multiples of 2^-190,
+// lie just above 1e-41), so past 150 a digit can only matter as "something
+// nonzero follows". Any count from 150 up reads every argument the same.
+constexpr int max_digits = 150;
 
 // value = digits (as an integer) * 10^exp10, plus a little more when truncated
 struct decimal {
@@ -45,7 +50,7 @@ struct decimal {
     bool truncated; // a nonzero digit was dropped past max_digits
     int64_t exp10;
     bool negative;
-    bool is_number; // the text had at least one mantissa digit
+    bool has_digit; // in the mantissa
 };
 
 // Exponent digits beyond this bound cannot change the result, and stopping
@@ -56,7 +61,7 @@ void read_decimal(const char *s, decimal &d) {
     d.count = 0;
     d.truncated = false;
     d.exp10 = 0;
-    d.is_number = false;
+    d.has_digit = false;
     while (is_space(*s)) ++s;
     d.negative = *s == '-';
     if (*s == '+' || *s == '-') ++s;
@@ -68,7 +73,7 @@ void read_decimal(const char *s, decimal &d) {
             continue;
         }
         if (!is_digit(*s)) break;
-        d.is_number = true;
+        d.has_digit = true;
         if (d.count == 0 && *s == '0') {
             if (after_point) --d.exp10; // leading zero after the point
         } else if (d.count < max_digits) {
@@ -91,14 +96,6 @@ void read_decimal(const char *s, decimal &d) {
         d.exp10 += negative_exp ? -v : v;
     }
 }
-
-// The powers of ten of the first significant digit outside which the float
-// is known without rounding: a first digit at 10^-42 or below puts the value
-// under 1e-41, far below the smallest normal float (about 1.18e-38), so it
-// reads as a zero; one at 10^39 or above puts it at 1e39 or more, past the
-// largest float (about 3.40e38).
-constexpr int lead_min = -41;
-constexpr int lead_max = 38;
 
 // The magnitude of d (count > 0, first digit within 10^lead_min to
 // 10^lead_max) rounded to the nearest double by strtod, from
@@ -139,7 +136,7 @@ int32_t to_int32(const char *text) {
 float to_real(const char *text) {
     decimal d;
     read_decimal(text, d);
-    if (!d.is_number) return 0.0f;
+    if (!d.has_digit) return 0.0f;
     float magnitude;
     int64_t lead = d.exp10 + d.count - 1; // power of ten of the first digit
     if (d.count == 0 || lead < lead_min)
