@@ -2,18 +2,18 @@
 // write the script. Returns the exit status.
 #include "dalk.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 // A script cut short by a full disk must not pass for a complete one.
-// errnum is never 0: every failed write returns the errno it met.
+// errnum is never 0: every failed write returns the errno it met. The
+// precision bounds the C library's message, so the line always fits.
 int report_write_error(int err_fd, int errnum) {
     char line[256];
-    int len = std::snprintf(line, sizeof line, "dalk: error writing standard output: %s\n",
+    int len = std::snprintf(line, sizeof line, "dalk: error writing standard output: %.200s\n",
                             std::strerror(errnum));
-    if (len > 0) // nowhere left to report a failure of this write
-        put_bytes(err_fd, line, std::min(static_cast<size_t>(len), sizeof line - 1));
+    // Nowhere is left to report a failure of this write.
+    if (len > 0) put_bytes(err_fd, line, static_cast<size_t>(len));
     return 2;
 }
 
