@@ -14,8 +14,10 @@
 
 void fit_axis(run_params &run) {
     if (run.from == run.to) {
-        // One slice has no line through it: it gets axis1 itself, signed zero
-        // and all. slice x slope is then -0, and x + -0 is x for every x.
+        // One slice has no line through it: its value is axis1 itself, signed
+        // zero and all. axis_at adds slice x slope to the intercept, and only
+        // -0 added leaves every value, -0 included, as it is: the slope is the
+        // zero whose product with this slice is -0.
         run.slope = run.from < 0 ? 0.0f : -0.0f;
         run.intercept = run.axis1;
         return;
@@ -33,7 +35,8 @@ void fit_axis(run_params &run) {
 // and can reach many last bits of the axis value: at slice 100000 of
 // 100000 100.3 100100 250.9 the line gives 100.296875 for an axis1 of 100.3.
 // Beyond 2^24 the slice number itself rounds to float, and neighbouring
-// slices can share one value.
+// slices can share one value. For a single slice, slice x slope is -0 (see
+// fit_axis), and the sum is axis1.
 float axis_at(const run_params &run, int32_t slice) {
     return flush_subnormal(static_cast<float>(slice) * run.slope + run.intercept);
 }
