@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end tests of the built binary: standard output, standard error and
-# exit status, compared byte for byte.  Usage: e2e.sh path/to/dalk
+# exit status, compared byte for byte.  Usage: e2e.sh path/to/dalk path/to/close_fails
 set -u
-dalk=$1
+dalk=$1 close_fails=$2
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 passed=0
@@ -101,6 +101,16 @@ verdict "range complaint on /dev/full" $ok
 status=$?
 [ "$status" = 2 ] && [ "$(cat "$tmp/err")" = "dalk: error writing standard output: Bad file descriptor" ] && ok=yes || ok=no
 verdict "standard output closed" $ok
+
+# A close that fails, as a file system with a deferred write error reports
+# it: after the script and after the complaint, the run ends with the error.
+for args in "10 100.3 12 100.9" "7 12.5 3 13"; do
+    "$close_fails" "$dalk" $args >"$tmp/out" 2>"$tmp/err"
+    status=$?
+    [ "$status" = 2 ] && [ "$(cat "$tmp/err")" = "dalk: error writing standard output: Input/output error" ] &&
+        cmp -s "$tmp/out" <("$dalk" $args) && ok=yes || { ok=no; echo "  status $status: $(head -c 200 "$tmp/err")"; }
+    verdict "a failed close after dalk $args" $ok
+done
 
 # A reader that stops early ends a long run promptly.
 first=$(timeout 20 "$dalk" 0 1 100000000 2 | head -n 1)
