@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
-# doctest.sh path/to/dalk SOURCE_DIR: runs every command in the code blocks
-# of the user's documents as written, with stand-ins on PATH. What a console
-# block's "$ " command prints must be the lines under it; any other block
-# runs as one bash -e script that must end with status 0. HACKING.md has the
-# rest.
+# doctest.sh path/to/dalk SOURCE_DIR [DOCUMENT...]: runs every command in the
+# code blocks of the user's documents (all three unless named) as written,
+# with stand-ins on PATH. A console block's "$ " commands run in one shell,
+# as typed at a terminal, and each must print the lines under it; any other
+# block runs as one bash -e script that must end with status 0. Set
+#   DOCTEST_LOCALE=de_DE.UTF-8  to run them in that locale (messages stay in
+#                               English, so that make's lines read as shown)
+#   DOCTEST_AWK=gawk            to have that awk as awk
+#   DOCTEST_SBATCH=real         to use Slurm's own sbatch (SLURM_CONF), not the stand-in
+# HACKING.md has the rest.
 set -u
 dalk=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 src=$2 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+shift 2
+[ $# -gt 0 ] || set -- README.md doc/running.md man/dalk.1
+# Jobs that the stand-in sbatch left for later end with the test.
+trap 'for p in $(cat "$tmp/home/.later" 2>/dev/null); do kill -- "-$p" 2>/dev/null; done; rm -rf "$tmp"' EXIT
 passed=0 failed=0
 
 # Commands that are not run here, and why. Each is a bash pattern.
@@ -44,36 +52,56 @@ nol2fex) [ $# = 2 ] && [ "$1" = 16 ] || fail "usage"
     echo "$n" >"image.$n" && : >work.tmp ;;
 esac
 EOF
-# sbatch: checks --array=A-B, --time, --cpus-per-task, needs --wrap (a
-# script without #! is refused), and runs each task at once, logging to
-# slurm-JOB.out or slurm-JOB_TASK.out.
+# sbatch, where the guide relies on Slurm's: it refuses a script without #!,
+# and an array past the usual MaxArraySize; prints the job's number alone
+# under --parsable; runs the job later, never before it has returned, but
+# with --wait runs it and ends with the highest status of its tasks; logs to
+# slurm-JOB.out or slurm-JOB_TASK.out, with SLURM_* set as Slurm sets them.
 cat >"$tmp/bin/sbatch" <<'EOF'
 #!/bin/bash
-first=0 last= wrap= job=$(($(cat "$HOME/.jobs" 2>/dev/null) + 1)) args=()
-while [ $# -gt 0 ]; do # --wrap CMD is --wrap=CMD
-    case $1 in --array | --time | --cpus-per-task | --wrap) args+=("$1=$2") && shift ;; *) args+=("$1") ;; esac
+job=$(($(cat "$HOME/.jobs" 2>/dev/null) + 1)) first= last= wrap= wait= submitted="Submitted batch job " cpus=()
+while [ $# -gt 0 ]; do
+    case $1 in --array | --time | --cpus-per-task | --mem | --wrap) set -- "$1=$2" "${@:3}" ;; esac
+    case $1 in
+    --array=*) [[ $1 =~ ^--array=([0-9]+)-([0-9]+)$ ]] && ((BASH_REMATCH[2] <= 1000)) ||
+        { echo "sbatch: error: Batch job submission failed: Invalid job array specification" >&2 && exit 1; }
+        first=${BASH_REMATCH[1]} last=${BASH_REMATCH[2]} ;;
+    --time=*) [[ $1 =~ ^--time=([0-9]+-)?[0-9]+(:[0-9]+){0,2}$ ]] ;;
+    --cpus-per-task=*) [[ $1 =~ ^[^=]*=[0-9]+$ ]] && cpus=("SLURM_CPUS_PER_TASK=${1#*=}") ;;
+    --mem=*) [[ $1 =~ ^--mem=[0-9]+[KMGT]?$ ]] ;;
+    --wrap=*) wrap=${1#--wrap=} ;;
+    --wait) wait=yes ;;
+    --parsable) submitted= ;;
+    *) false ;;
+    esac || { echo "sbatch: error: cannot take $1" >&2 && exit 1; }
     shift
 done
-for arg in "${args[@]}"; do
-    case $arg in
-    --array=*) [[ $arg =~ ^--array=([0-9]+)-([0-9]+)$ ]] && first=${BASH_REMATCH[1]} last=${BASH_REMATCH[2]} ;;
-    --time=*) [[ $arg =~ ^--time=([0-9]+-)?[0-9]+(:[0-9]+){0,2}$ ]] ;;
-    --cpus-per-task=*) [[ $arg =~ ^[^=]*=[0-9]+$ ]] ;;
-    --wrap=*) wrap=${arg#--wrap=} ;;
-    *) false ;;
-    esac || { echo "sbatch: error: cannot take $arg" >&2 && exit 1; }
-done
 [ -n "$wrap" ] || { echo "sbatch: error: This does not look like a batch script." >&2 && exit 1; }
-echo "$job" >"$HOME/.jobs" && echo "Submitted batch job $job"
-[ -n "$last" ] || exec sh -c "$wrap" >"slurm-$job.out" 2>&1
-for ((task = first; task <= last; task++)); do
-    SLURM_ARRAY_TASK_ID=$task sh -c "$wrap" >"slurm-${job}_$task.out" 2>&1
-done; exit 0
+echo "$job" >"$HOME/.jobs" && echo "$submitted$job"
+run() { # the job; the highest status of its tasks
+    local task high=0 status
+    [ -n "$last" ] || { env SLURM_JOB_ID="$job" "${cpus[@]}" sh -c "$wrap" >"slurm-$job.out" 2>&1; return; }
+    for ((task = first; task <= last; task++)); do
+        env SLURM_ARRAY_JOB_ID="$job" SLURM_ARRAY_TASK_ID="$task" "${cpus[@]}" sh -c "$wrap" \
+            >"slurm-${job}_$task.out" 2>&1 || { status=$? && ((status > high)) && high=$status; }
+    done
+    return $high
+}
+[ -z "$wait" ] || { run; exit; }
+set -m # a process group of its own, which the test ends
+(sleep 2 && run) </dev/null >/dev/null 2>&1 &
+echo $! >>"$HOME/.later"
 EOF
 chmod +x "$tmp/bin/standin" "$tmp/bin/sbatch"
+[ "${DOCTEST_SBATCH-}" != real ] || rm "$tmp/bin/sbatch"
 for name in mu_pelk pelk_varn mu_rab nol2fex; do ln -s standin "$tmp/bin/$name"; done
 ln -s "$dalk" "$tmp/bin/dalk"
-export PATH="$tmp/bin:$PATH" HOME=$tmp/home LC_ALL=C
+if [ -n "${DOCTEST_AWK-}" ]; then
+    ln -s "$(command -v "$DOCTEST_AWK")" "$tmp/bin/awk" || { echo "FAIL: no $DOCTEST_AWK" && exit 1; }
+fi
+locale=${DOCTEST_LOCALE:-C}
+LC_ALL=$locale locale 2>&1 | grep -q 'Cannot set' && { echo "FAIL: no locale $locale (locale-gen it)" && exit 1; }
+export PATH="$tmp/bin:$PATH" HOME=$tmp/home LC_ALL=$locale LANGUAGE=en
 
 # blocks DOC: each block as "@ LINE KIND", then its lines as "| TEXT";
 # directives as "! CMD"; "? LINE" for a block that this test would miss
@@ -105,35 +133,45 @@ skipped() { # COMMAND: prints why it is not run, or fails
     return 1
 }
 
-complete() { bash -n <<<"$1" 2>/dev/null && [[ $1 != *\\ ]]; }
+complete() { local err; err=$(bash -n <<<"$1" 2>&1) && [[ $err != *here-document* && $1 != *\\ ]]; }
 
-# check WHERE COMMAND WANT: COMMAND prints WANT exactly, or the first line
-# that differs is named
+# check WHERE COMMAND WANT GOT: COMMAND printed WANT exactly, or the first
+# line that differs is named
 check() {
-    local reason line
-    if reason=$(skipped "$2"); then echo "not run: $2 ($reason)" && return; fi
-    printf '%s' "$3" >"$tmp/want"
-    (cd "$work" && bash -c "$2" </dev/null >"$tmp/got" 2>&1)
-    cmp -s "$tmp/want" "$tmp/got" && verdict yes && return
+    local line
+    [ "$3" = "$4" ] && verdict yes && return
     verdict no "$1: \$ $2"
+    printf '%s' "$3" >"$tmp/want" && printf '%s' "$4" >"$tmp/got"
     line=$(cmp "$tmp/want" "$tmp/got" 2>&1 | sed -n 's/.*line \([0-9]*\).*/\1/p')
     echo "  line ${line:=1} of its output: got \"$(sed -n "${line}p" "$tmp/got")\", want \"$(sed -n "${line}p" "$tmp/want")\""
 }
 
-# run_console WHERE: the commands of one console block, on standard input
+# run_console WHERE: the commands of one console block, on standard input,
+# in one shell; a mark that no output holds comes before each one's output
 run_console() {
-    local cmd= want= line
+    local cmd= want= line reason script= out i mark=$'\001'
+    local -a cmds=() wants=()
     while IFS= read -r line; do
         if [ -n "$cmd" ] && ! complete "$cmd"; then
             cmd+=$'\n'"${line#> }"
         elif [[ $line == '$ '* ]]; then
-            [ -z "$cmd" ] || check "$1" "$cmd" "$want"
+            [ -z "$cmd" ] || cmds+=("$cmd") wants+=("$want")
             cmd=${line#\$ } want=
         else
             want+=$line$'\n'
         fi
     done
-    [ -z "$cmd" ] || check "$1" "$cmd" "$want"
+    [ -z "$cmd" ] || cmds+=("$cmd") wants+=("$want")
+    for i in "${!cmds[@]}"; do
+        if reason=$(skipped "${cmds[i]}"); then echo "not run: ${cmds[i]} ($reason)" && unset "cmds[i]" && continue; fi
+        script+="printf '\\001%d\\n' $i"$'\n'"${cmds[i]}"$'\n'
+    done
+    (cd "$work" && bash -c "$script" </dev/null >"$tmp/out" 2>&1)
+    IFS= read -rd '' out <"$tmp/out"
+    for i in "${!cmds[@]}"; do
+        if [[ $out == *"$mark$i"$'\n'* ]]; then out=${out#*"$mark$i"$'\n'}; else out="(not reached)"; fi
+        check "$1" "${cmds[i]}" "${wants[i]}" "${out%%"$mark"*}"
+    done
 }
 
 # run_script WHERE: one block of commands, on standard input, as one script
@@ -150,7 +188,7 @@ run_script() {
     echo "$out" | tail -n 3 | sed 's/^/  /'
 }
 
-for doc in README.md doc/running.md man/dalk.1; do
+for doc in "$@"; do
     work=$tmp/work/$doc
     mkdir -p "$work"
     # The README's commands run in the source's folder, as it says: the files
