@@ -79,10 +79,11 @@ install(FILES doc/running.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT docs)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT license)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright COMPONENT debian
         EXCLUDE_FROM_ALL)
-# The portable tarball's texts, at its top beside bin/ and share/, and its
-# module file for Lmod and Environment Modules.
-install(FILES README.md doc/running.md LICENSE CHANGELOG DESTINATION . COMPONENT portable
-        EXCLUDE_FROM_ALL)
+# The portable tarball's texts, at its top beside bin/ and share/ (the guide
+# in doc/, where the README's link finds it), and its module file for Lmod
+# and Environment Modules.
+install(FILES README.md LICENSE CHANGELOG DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
+install(FILES doc/running.md DESTINATION doc COMPONENT portable EXCLUDE_FROM_ALL)
 configure_file(packaging/modulefile.in modulefiles/dalk/${PROJECT_VERSION} @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/modulefiles/dalk/${PROJECT_VERSION}
         DESTINATION modulefiles/dalk COMPONENT portable EXCLUDE_FROM_ALL)

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Write a wheel that installs the dalk program itself into a Python environment.
 
-packaging/wheel.py OUTDIR VERSION PLATFORM PROGRAM MANUAL README LICENSE
+packaging/wheel.py OUTDIR VERSION PLATFORM PROGRAM MANUAL README GUIDE LICENSE
 
 PLATFORM is linux-x86_64, linux-aarch64 or win_amd64. PROGRAM is the
 release's portable binary (dalk, or dalk.exe), and MANUAL its manual page,
@@ -9,7 +9,8 @@ gzipped (Linux), or the manual as text (Windows). The program is the wheel's
 script: pip, pipx and uv put it straight into the environment's bin/
 (Scripts\\ on Windows), with no Python between it and the user, so it keeps
 its own start-up time and its SIGPIPE. The manual goes to share/man/man1/ in
-the environment, where man finds it beside bin/, or beside dalk.exe.
+the environment, where man finds it beside bin/, or beside dalk.exe; the
+guide to running the script (GUIDE, running.md) to share/doc/dalk/.
 
 The Linux binaries are static-pie, with no interpreter and no shared library,
 so one wheel serves glibc and musl systems; static glibc 2.36 needs Linux 3.2
@@ -63,9 +64,9 @@ def record_line(name, data):
 
 
 def main():
-    if len(sys.argv) != 8 or sys.argv[3] not in PLATFORM_TAGS:
+    if len(sys.argv) != 9 or sys.argv[3] not in PLATFORM_TAGS:
         sys.exit(__doc__.split("\n\n")[1])
-    outdir, version, platform, program, manual, readme, licence = sys.argv[1:]
+    outdir, version, platform, program, manual, readme, guide, licence = sys.argv[1:]
     tags = PLATFORM_TAGS[platform]
     epoch = int(os.environ.get("SOURCE_DATE_EPOCH", "315532800"))
     stamp = time.gmtime(max(epoch, 315532800))[:6]  # zip times start in 1980
@@ -78,6 +79,7 @@ def main():
     else:
         files = [(f"{data}/scripts/dalk", read(program), 0o755),
                  (f"{data}/data/share/man/man1/dalk.1.gz", read(manual), 0o644)]
+    files.append((f"{data}/data/share/doc/dalk/running.md", read(guide), 0o644))
     wheel = ("Wheel-Version: 1.0\n"
              "Generator: dalk packaging/wheel.py\n"
              "Root-Is-Purelib: false\n"
