@@ -42,9 +42,10 @@ inline float flush_subnormal(float x) {
     return std::fabs(x) < FLT_MIN ? std::copysign(0.0f, x) : x;
 }
 
-// scan.cpp: text to numbers
-int32_t to_int32(const char *text);
-float to_real(const char *text);
+// scan.cpp: text to numbers; *end, where given, is set past the number read,
+// or to text when it has none
+int32_t to_int32(const char *text, const char **end = nullptr);
+float to_real(const char *text, const char **end = nullptr);
 
 // A literal's text, without its NUL, copied to p; returns the end.
 template <size_t N> char *put_text(char *p, const char (&text)[N]) {

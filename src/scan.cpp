@@ -50,14 +50,16 @@ struct decimal {
     bool truncated; // a nonzero digit was dropped past max_digits
     int64_t exp10;
     bool negative;
-    bool has_digit; // in the mantissa
+    bool has_digit;  // in the mantissa
+    const char *end; // past the number read; the text itself when it has none
 };
 
 // Exponent digits beyond this bound cannot change the result, and stopping
 // there keeps exp10 far from overflow for an argument of any length.
 constexpr int64_t exponent_cap = 1000000000000;
 
-void read_decimal(const char *s, decimal &d) {
+void read_decimal(const char *text, decimal &d) {
+    const char *s = text;
     d.count = 0;
     d.truncated = false;
     d.exp10 = 0;
@@ -84,17 +86,19 @@ void read_decimal(const char *s, decimal &d) {
             d.truncated |= *s != '0';
         }
     }
-    // An exponent counts only when at least one digit follows its letter:
-    // without one, it adds 0. (Without a mantissa digit, to_real reads 0.0
-    // whatever follows.)
+    // An exponent counts only when at least one digit follows its letter and
+    // sign. (Without a mantissa digit, to_real reads 0.0 whatever follows.)
     if (*s == 'e' || *s == 'E' || *s == 'd' || *s == 'D') {
         const char *e = s + 1;
         bool negative_exp = *e == '-';
         if (*e == '+' || *e == '-') ++e;
-        int64_t v = 0;
-        for (; is_digit(*e); ++e) v = std::min(v * 10 + (*e - '0'), exponent_cap);
-        d.exp10 += negative_exp ? -v : v;
+        if (is_digit(*e)) {
+            int64_t v = 0;
+            for (s = e; is_digit(*s); ++s) v = std::min(v * 10 + (*s - '0'), exponent_cap);
+            d.exp10 += negative_exp ? -v : v;
+        }
     }
+    d.end = d.has_digit ? s : text;
 }
 
 // The magnitude of d (count > 0, first digit within 10^lead_min to
@@ -119,23 +123,26 @@ double nearest_double(const decimal &d) {
 
 } // namespace
 
-int32_t to_int32(const char *text) {
+int32_t to_int32(const char *text, const char **end) {
     const char *s = text;
     while (is_space(*s)) ++s;
     bool negative = *s == '-';
     if (*s == '+' || *s == '-') ++s;
+    const char *digits = s;
     int64_t magnitude = 0; // stops growing once past the 32-bit range
     for (; is_digit(*s); ++s)
         if (magnitude <= INT32_MAX) magnitude = magnitude * 10 + (*s - '0');
+    if (end) *end = s > digits ? s : text;
     if (negative)
         return magnitude > -static_cast<int64_t>(INT32_MIN) ? INT32_MIN
                                                             : static_cast<int32_t>(-magnitude);
     return magnitude > INT32_MAX ? INT32_MAX : static_cast<int32_t>(magnitude);
 }
 
-float to_real(const char *text) {
+float to_real(const char *text, const char **end) {
     decimal d;
     read_decimal(text, d);
+    if (end) *end = d.end;
     if (!d.has_digit) return 0.0f;
     float magnitude;
     int64_t lead = d.exp10 + d.count - 1; // power of ten of the first digit

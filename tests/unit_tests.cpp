@@ -235,6 +235,24 @@ TEST(ToReal, MatchesReferenceNearHalfways) {
     }
 }
 
+// Where each reading ends: past the number read, or at the start without one.
+TEST(Scan, EndIsPastTheNumberRead) {
+    struct {
+        const char *text;
+        long int_end, real_end;
+    } cases[] = {{"12abc", 2, 2}, {" \t-7 ", 4, 4}, {"abc", 0, 0},     {"+", 0, 0},
+                 {"1.5e", 1, 3},  {"1.5e+", 1, 3},  {"1.5e+2x", 1, 6}, {".e5", 0, 0},
+                 {"1,5", 1, 1},   {"2e3", 1, 3},    {"-.5d-1", 0, 6},  {"7.", 1, 2},
+                 {"0x1p3", 1, 1}, {"", 0, 0}};
+    for (auto &c : cases) {
+        const char *end = nullptr;
+        to_int32(c.text, &end);
+        EXPECT_EQ(end - c.text, c.int_end) << c.text;
+        to_real(c.text, &end);
+        EXPECT_EQ(end - c.text, c.real_end) << c.text;
+    }
+}
+
 // ---- command line -------------------------------------------------------------
 
 TEST(CommandLine, CountsAndDefaults) {
