@@ -5,9 +5,12 @@
 #
 # dalk.js is the program as a module factory, createDalk, its WebAssembly
 # inside it as base64; the page runs it in a worker, main() anew for each
-# run, with standard output and error caught in whole writes.
+# run, with standard output and error caught in whole writes, and asks an
+# instance of its own how an argument reads (dalk_read, web/reader.cpp).
+target_sources(dalk PRIVATE web/reader.cpp)
 target_link_options(dalk PRIVATE -sMODULARIZE=1 -sEXPORT_NAME=createDalk -sSINGLE_FILE=1
-                    -sINVOKE_RUN=0 -sEXPORTED_RUNTIME_METHODS=callMain,FS -sENVIRONMENT=worker)
+                    -sINVOKE_RUN=0 -sEXPORTED_FUNCTIONS=_main,_dalk_read
+                    -sEXPORTED_RUNTIME_METHODS=callMain,FS,ccall -sENVIRONMENT=web,worker)
 
 # The same program for node, on the real file descriptors: the build the
 # differential check runs against the native one (tests/identity.sh --runner node).
