@@ -22,6 +22,7 @@ async function puppeteerDriver(options) {
 async function webdriver() { // WebKitGTK's own driver, on 127.0.0.1 only
   const port = 4444 + (process.pid % 1000), base = `http://127.0.0.1:${port}`;
   const driver = spawn("WebKitWebDriver", [`--port=${port}`, "--host=127.0.0.1"], { stdio: "ignore" });
+  process.on("exit", () => driver.kill()); // by its pid, however the test ends
   const call = async (method, where, body) => {
     const r = await (await fetch(base + where, { method, body: body && JSON.stringify(body) })).json();
     if (r.value?.error) throw new Error(`${where}: ${r.value.message}`);
@@ -40,7 +41,7 @@ async function webdriver() { // WebKitGTK's own driver, on 127.0.0.1 only
     run: (fn, ...a) => call("POST", s + "/execute/async", { args: a,
       script: `const done = arguments[arguments.length - 1]; (${fn})(...[...arguments].slice(0, -1)).then(done, (e) => done("error: " + e));` }),
     tab: () => call("POST", s + "/actions", { actions: [{ type: "key", id: "keys", actions: [key("keyDown"), key("keyUp")] }] }),
-    close: async () => { await call("DELETE", s).catch(() => {}); driver.kill(); },
+    close: () => call("DELETE", s).catch(() => {}),
   };
 }
 const chromiumFlags = ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-background-networking", "--disable-component-update", "--disable-sync"];
