@@ -64,7 +64,7 @@ while [ $# -gt 0 ]; do
     case $1 in --array | --time | --cpus-per-task | --mem | --wrap) set -- "$1=$2" "${@:3}" ;; esac
     case $1 in
     --array=*) [[ $1 =~ ^--array=([0-9]+)-([0-9]+)$ ]] && ((BASH_REMATCH[2] <= 1000)) ||
-        { echo "sbatch: error: Batch job submission failed: Invalid job array specification" >&2 && exit 1; }
+        { echo "sbatch: error: Batch job submission failed: invalid job array (past MaxArraySize)" >&2 && exit 1; }
         first=${BASH_REMATCH[1]} last=${BASH_REMATCH[2]} ;;
     --time=*) [[ $1 =~ ^--time=([0-9]+-)?[0-9]+(:[0-9]+){0,2}$ ]] ;;
     --cpus-per-task=*) [[ $1 =~ ^[^=]*=[0-9]+$ ]] && cpus=("SLURM_CPUS_PER_TASK=${1#*=}") ;;
