@@ -12,7 +12,7 @@
 // Into a pipe, a write as large as the pipe leaves the writer waiting until
 // the reader has emptied all of it, so the two take turns instead of working
 // at once: on Linux a pipe is grown to 1 MiB where the system allows, and no
-// write should fill more than half of it. HACKING.md has what this gains.
+// write should fill more than half of it (HACKING.md: measuring it).
 // A failed attempt to grow a pipe changes neither the output nor the exit
 // status.
 #if defined(__linux__) && !defined(_GNU_SOURCE)
