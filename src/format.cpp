@@ -9,6 +9,11 @@
 // and nan otherwise. Not printf's %f: that rounds the exact value once, and
 // prints 100.007812 where this tool prints 100.007813. The exhaustive check
 // in tests/ compares every float bit pattern with an independent rendering.
+//
+// format_double is printf's %.6f for dalk-axis's doubles: the exact value
+// rounded once to six decimals, a tie to even. It is the C library's own,
+// exact in glibc, musl (WebAssembly) and MinGW-w64's printf (never msvcrt's:
+// CI's windows step reads the imports).
 #include "dalk.h"
 
 #include <algorithm>
@@ -154,4 +159,12 @@ size_t format_real(char *out, float v) {
         p = put_big_integer(p, magnitude);
     }
     return static_cast<size_t>(p - out);
+}
+
+size_t format_double(char *out, double v) {
+    char text[64]; // below 1e39: "-", 39 digits, ".", 6 decimals and the NUL
+    int len = std::snprintf(text, sizeof text, "%.6f", v);
+    size_t kept = std::min(static_cast<size_t>(len), real_text_max - 1);
+    std::memcpy(out, text, kept);
+    return kept;
 }

@@ -18,7 +18,7 @@ int main(int argc, char **argv) {
 #endif
     int status = run_dalk(argc, argv, out_fd, err_fd);
     if (status == 0 || status == 1) {
-        if (int error = close_output(out_fd)) return report_write_error(err_fd, error);
+        if (int error = close_output(out_fd)) return report_write_error(err_fd, "dalk", error);
     }
     return status;
 }

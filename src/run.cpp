@@ -8,10 +8,10 @@
 // A script cut short by a full disk must not pass for a complete one.
 // errnum is never 0: every failed write returns the errno it met. The
 // precision bounds the C library's message, so the line always fits.
-int report_write_error(int err_fd, int errnum) {
+int report_write_error(int err_fd, const char *program, int errnum) {
     char line[256];
-    int len = std::snprintf(line, sizeof line, "dalk: error writing standard output: %.200s\n",
-                            std::strerror(errnum));
+    int len = std::snprintf(line, sizeof line, "%.20s: error writing standard output: %.200s\n",
+                            program, std::strerror(errnum));
     // Nowhere is left to report a failure of this write.
     if (len > 0) put_bytes(err_fd, line, static_cast<size_t>(len));
     return 2;
@@ -26,9 +26,9 @@ int run_dalk(int argc, const char *const *argv, int out_fd, int err_fd) {
     fit_axis(run);
     if (run.from > run.to) {
         if (int error = write_range_complaint(out_fd, run))
-            return report_write_error(err_fd, error);
+            return report_write_error(err_fd, "dalk", error);
         return 1;
     }
-    if (int error = write_script(out_fd, run)) return report_write_error(err_fd, error);
+    if (int error = write_script(out_fd, run)) return report_write_error(err_fd, "dalk", error);
     return 0;
 }

@@ -9,6 +9,11 @@
 // it), whatever the locale, and returns it rounded correctly to double (ties
 // to even, from all its digits) and then to float, a result below the
 // smallest normal float becoming a zero of its sign. No number reads as 0.0.
+// to_double stops at the double: dalk-axis fits the decimals as written, in
+// double precision, within the range that a float can come from.
+//
+// read_whole_integer and read_whole_real, for dalk-axis, take a field that
+// is one number of that grammar and nothing else.
 //
 // The reader owns the grammar; the C library's strtod, correctly rounded on
 // every platform the tool is built for (glibc, and MinGW-w64's own on
@@ -33,7 +38,8 @@ bool is_digit(char c) {
 // is known without rounding: a first digit at 10^-42 or below puts the value
 // under 1e-41, far below the smallest normal float (about 1.18e-38), so it
 // reads as a zero; one at 10^39 or above puts it at 1e39 or more, past the
-// largest float (about 3.40e38).
+// largest float (about 3.40e38). to_double reads those as a zero and an
+// infinity too: no measurement that dalk can hold lies there.
 constexpr int lead_min = -41;
 constexpr int lead_max = 38;
 
@@ -121,36 +127,66 @@ double nearest_double(const decimal &d) {
     return std::strtod(text, nullptr);
 }
 
-} // namespace
-
-int32_t to_int32(const char *text, const char **end) {
+// The optional sign and leading decimal digits of text, past white space; a
+// magnitude past the 32-bit range stops growing there, so the value tells
+// that it is out of range without overflowing.
+int64_t read_integer(const char *text, const char **end) {
     const char *s = text;
     while (is_space(*s)) ++s;
     bool negative = *s == '-';
     if (*s == '+' || *s == '-') ++s;
     const char *digits = s;
-    int64_t magnitude = 0; // stops growing once past the 32-bit range
+    int64_t magnitude = 0;
     for (; is_digit(*s); ++s)
         if (magnitude <= INT32_MAX) magnitude = magnitude * 10 + (*s - '0');
-    if (end) *end = s > digits ? s : text;
-    if (negative)
-        return magnitude > -static_cast<int64_t>(INT32_MIN) ? INT32_MIN
-                                                            : static_cast<int32_t>(-magnitude);
-    return magnitude > INT32_MAX ? INT32_MAX : static_cast<int32_t>(magnitude);
+    *end = s > digits ? s : text;
+    return negative ? -magnitude : magnitude;
 }
 
-float to_real(const char *text, const char **end) {
+} // namespace
+
+int32_t to_int32(const char *text, const char **end) {
+    const char *stop;
+    int64_t value = std::clamp<int64_t>(read_integer(text, &stop), INT32_MIN, INT32_MAX);
+    if (end) *end = stop;
+    return static_cast<int32_t>(value);
+}
+
+double to_double(const char *text, const char **end) {
     decimal d;
     read_decimal(text, d);
     if (end) *end = d.end;
-    if (!d.has_digit) return 0.0f;
-    float magnitude;
+    if (!d.has_digit) return 0.0; // a sign alone is no number, and no negative zero
+    double magnitude;
     int64_t lead = d.exp10 + d.count - 1; // power of ten of the first digit
     if (d.count == 0 || lead < lead_min)
-        magnitude = 0.0f;
+        magnitude = 0.0;
     else if (lead > lead_max)
-        magnitude = INFINITY;
+        magnitude = HUGE_VAL;
     else
-        magnitude = flush_subnormal(static_cast<float>(nearest_double(d)));
+        magnitude = nearest_double(d);
     return d.negative ? -magnitude : magnitude;
+}
+
+float to_real(const char *text, const char **end) {
+    return flush_subnormal(static_cast<float>(to_double(text, end)));
+}
+
+// A field of dalk-axis's input or command line is the number alone: it
+// starts with no white space, which the readers above would skip, and
+// nothing follows the number.
+bool read_whole_integer(const char *text, int64_t &value) {
+    const char *end;
+    int64_t v = read_integer(text, &end);
+    if (is_space(*text) || end == text || *end != '\0') return false;
+    value = v;
+    return true;
+}
+
+bool read_whole_real(const char *text, double &value) {
+    const char *end;
+    double v = to_double(text, &end);
+    if (is_space(*text) || end == text || *end != '\0') return false;
+    value = v;
+    return true;
 }

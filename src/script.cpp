@@ -5,15 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-// The line end of the script. Windows programs read CR LF; standard output
-// is binary there, so that each chunk leaves in one write, and the writer
-// puts the CR itself.
-#ifdef _WIN32
-#define DALK_NEWLINE "\r\n"
-#else
-#define DALK_NEWLINE "\n"
-#endif
-
 namespace {
 
 // The texts of a slice block, around its three numbers.

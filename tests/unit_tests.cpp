@@ -622,4 +622,220 @@ TEST(Run, CompletesWhenStoppedAndContinued) {
                           run_tool({"10", "100.3", "12", "100.9"}).out));
 }
 
+// ---- dalk-axis --------------------------------------------------------------------------
+
+outcome run_axis(std::vector<std::string> args, const std::string &input) {
+    args.insert(args.begin(), "dalk-axis");
+    std::vector<const char *> argv;
+    for (auto &a : args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    std::FILE *in = std::tmpfile(), *out = std::tmpfile(), *err = std::tmpfile();
+    std::fwrite(input.data(), 1, input.size(), in);
+    std::rewind(in);
+    int status = run_dalk_axis(static_cast<int>(args.size()), argv.data(), fileno(in), fileno(out),
+                               fileno(err));
+    std::fclose(in);
+    return {status, read_all(out), read_all(err)};
+}
+
+const std::string guide_input = "100 1023.60\n1000 1024.31\n1900 1024.95\n";
+const std::string guide_command = "dalk 0 1023.536667 2047 1025.071917\n";
+
+// What the input may hold, and every refusal: a status of 1, one line that
+// names the line and its text, and nothing on standard output.
+TEST(DalkAxis, InputRules) {
+    struct {
+        std::vector<std::string> args;
+        std::string input, out, err; // err: the whole of it, unless out is given
+    } cases[] = {
+        {{"0", "2047"}, guide_input + "\n", guide_command, ""},
+        {{"0", "2047"}, "# slice axis\n\n  \t\n" + guide_input, guide_command, ""},
+        {{"0", "2047"}, "100 1023.60\r\n\r\n1000\t1024.31\r\n  1900  1024.95", guide_command, ""},
+        {{"0", "2047"}, "\xef\xbb\xbf" + guide_input, guide_command, ""},
+        {{"+0", "2047", "2.5", "-90"},
+         guide_input,
+         "dalk 0 1023.536667 2047 1025.071917 2.5 -90\n",
+         ""},
+        {{"0", "10"}, "0 1.0078125\n10 1.0078125\n", "dalk 0 1.007812 10 1.007812\n", ""},
+        {{"5", "5"}, "0 1\n10 2d0\n", "dalk 5 1.500000 5 1.500000\n", ""},
+        {{"0", "2047"},
+         "slice axis\n" + guide_input,
+         "",
+         "dalk-axis: line 1: \"slice axis\": the slice is not a whole number\n"},
+        {{"0", "2047"},
+         "100 1023.60\n1000,1024.31\n",
+         "",
+         "dalk-axis: line 2: \"1000,1024.31\": the slice and the axis are separated by blanks or "
+         "tabs, not a comma or semicolon\n"},
+        {{"0", "2047"},
+         "100 1023,60\r\n",
+         "",
+         "dalk-axis: line 1: \"100 1023,60\": the axis has a comma: the decimal point is \".\"\n"},
+        {{"0", "2047"},
+         "100 1023.60 0.01\n",
+         "",
+         "dalk-axis: line 1: \"100 1023.60 0.01\": a third field; a line holds a slice and an "
+         "axis\n"},
+        {{"0", "2047"},
+         "100 1023.60 # first\n",
+         "",
+         "dalk-axis: line 1: \"100 1023.60 # first\": a comment is a line of its own, starting "
+         "with #\n"},
+        {{"0", "2047"},
+         "100 nan\n",
+         "",
+         "dalk-axis: line 1: \"100 nan\": the axis is not a decimal number\n"},
+        {{"0", "2047"},
+         "100 -inf\n",
+         "",
+         "dalk-axis: line 1: \"100 -inf\": the axis is not a decimal number\n"},
+        {{"0", "2047"},
+         "100 0x10\n",
+         "",
+         "dalk-axis: line 1: \"100 0x10\": the axis is not a decimal number\n"},
+        {{"0", "2047"},
+         "100 1e\n",
+         "",
+         "dalk-axis: line 1: \"100 1e\": the axis is not a decimal number\n"},
+        {{"0", "2047"},
+         "0x10 5\n",
+         "",
+         "dalk-axis: line 1: \"0x10 5\": the slice is not a whole number\n"},
+        {{"0", "2047"},
+         "100.5 5\n",
+         "",
+         "dalk-axis: line 1: \"100.5 5\": the slice is not a whole number\n"},
+        {{"0", "2047"},
+         "-2147483649 5\n",
+         "",
+         "dalk-axis: line 1: \"-2147483649 5\": the slice is beyond the 32-bit range\n"},
+        {{"0", "2047"}, "100\n", "", "dalk-axis: line 1: \"100\": no axis after the slice\n"},
+        {{"0", "2047"},
+         "100 1e39\n",
+         "",
+         "dalk-axis: line 1: \"100 1e39\": the axis is beyond the single-precision range that dalk "
+         "holds\n"},
+        {{"0", "2047"},
+         "100 1\x1b[2J\n",
+         "",
+         "dalk-axis: line 1: \"100 1\\x1b[2J\": the axis is not a decimal number\n"},
+        {{"0", "2047"},
+         "\xff\xfe"
+         "1\0"
+         "0\0",
+         "",
+         "dalk-axis: line 1: \"\\xff\\xfe1\": the input is UTF-16, as PowerShell's > writes it: "
+         "save it "
+         "as ASCII or UTF-8\n"},
+        {{"0", "2047"},
+         "100 1\n" + std::string(70000, '1'),
+         "",
+         "dalk-axis: line 2 is longer than 65536 bytes\n"},
+        {{"0", "2047"},
+         "100 1\n100 2\n",
+         "",
+         "dalk-axis: every measurement is at slice 100; a line needs two slices or more\n"},
+        {{"0", "2047"},
+         "\n# none\n",
+         "",
+         "dalk-axis: no measurement on standard input; a line needs two slices or more\n"},
+        {{"7", "3"}, guide_input, "", "dalk-axis: from 7 is greater than to 3\n"},
+        {{"0", "2e3"}, guide_input, "", "dalk-axis: to \"2e3\" is not a whole number\n"},
+        {{"0", "2047", "1,5"},
+         guide_input,
+         "",
+         "dalk-axis: delta \"1,5\" has a comma: the decimal point is \".\"\n"},
+        {{"0", "2047", "1", "1e39"},
+         guide_input,
+         "",
+         "dalk-axis: theta0 \"1e39\" is beyond the single-precision range that dalk holds\n"},
+        {{"0", "1"},
+         "0 3e38\n1 -3e38\n",
+         "",
+         "dalk-axis: dalk's single-precision line through "
+         "300000000000000012135895401846682943488.000000 at slice 0 and "
+         "-300000000000000012135895401846682943488.000000 at slice 1 overflows: its script would "
+         "carry inf or nan\n"},
+        {{"0", "10"},
+         "0 3e38\n1 3.4e38\n",
+         "",
+         "dalk-axis: at slice 10 the line, 699999999999999852015407243842172223488.000000, lies "
+         "beyond the single-precision range that dalk holds\n"},
+    };
+    for (auto &c : cases) {
+        outcome got = run_axis(c.args, c.input);
+        std::string name = c.input.substr(0, 40);
+        if (c.out.empty()) {
+            EXPECT_EQ(got.status, 1) << name;
+            EXPECT_EQ(got.out, "") << name;
+            EXPECT_EQ(got.err, c.err) << name;
+        } else {
+            EXPECT_EQ(got.status, 0) << name << got.err;
+            EXPECT_EQ(got.out, c.out) << name;
+        }
+    }
+}
+
+TEST(DalkAxis, UsageAndFailedStreams) {
+    const std::string usage =
+        "usage : dalk-axis (-v) from to (delta) (theta0) < measurements > output_file\n";
+    for (auto args : {std::vector<std::string>{"0"}, {"-v", "0"}, {"0", "1", "2", "3", "4"}, {}}) {
+        outcome got = run_axis(args, guide_input);
+        EXPECT_EQ(got.status, -1);
+        EXPECT_EQ(got.out, "");
+        EXPECT_EQ(got.err, usage);
+    }
+    const char *argv[] = {"dalk-axis", "0", "2047", nullptr};
+    std::FILE *in = std::tmpfile(), *full = std::fopen("/dev/full", "w"), *err = std::tmpfile();
+    ASSERT_NE(full, nullptr);
+    std::fputs(guide_input.c_str(), in);
+    std::rewind(in);
+    EXPECT_EQ(run_dalk_axis(3, argv, fileno(in), fileno(full), fileno(err)), 2);
+    EXPECT_EQ(read_all(err), std::string("dalk-axis: error writing standard output: ") +
+                                 std::strerror(ENOSPC) + "\n");
+    int folder = open("/", O_RDONLY);
+    std::FILE *out = std::tmpfile();
+    err = std::tmpfile();
+    EXPECT_EQ(run_dalk_axis(3, argv, folder, fileno(out), fileno(err)), 2);
+    EXPECT_EQ(read_all(out), "");
+    EXPECT_EQ(read_all(err), std::string("dalk-axis: error reading standard input: ") +
+                                 std::strerror(EISDIR) + "\n");
+    close(folder);
+    std::fclose(in);
+    std::fclose(full);
+}
+
+// The residuals on standard error, and the measurement far off the others'
+// line named; with four, or with the slip corrected, none is.
+TEST(DalkAxis, ResidualsAndFarOff) {
+    const std::string five = "100 1023.60\n600 1023.98\n1000 1032.31\n1400 1024.62\n1900 1024.95\n";
+    outcome got = run_axis({"0", "2047"}, five);
+    EXPECT_EQ(got.status, 0);
+    EXPECT_NE(got.err.find("slice 1000: measured 1032.31, script 1025.892090, residual 6.417910\n"),
+              std::string::npos)
+        << got.err;
+    EXPECT_NE(got.err.find("largest residual 6.417910 at slice 1000 (line 3); root mean square "),
+              std::string::npos)
+        << got.err;
+    EXPECT_NE(got.err.find("dalk-axis: line 3, slice 1000: measured 1032.31 lies 8.022500 off the "
+                           "line of the others, 282 times its standard error there"),
+              std::string::npos)
+        << got.err;
+    for (const std::string &input : {five.substr(0, five.rfind("1400")),
+                                     std::string(five).replace(five.find("1032"), 4, "1024")}) {
+        got = run_axis({"0", "2047"}, input);
+        EXPECT_EQ(got.status, 0);
+        EXPECT_EQ(got.err.find("dalk-axis:"), std::string::npos) << got.err;
+    }
+    // Past twenty measurements, the summary alone, unless asked.
+    std::string many;
+    for (int i = 0; i < 25; ++i)
+        many += std::to_string(i * 80) + " 1024." + std::to_string(i % 7) + "\n";
+    got = run_axis({"0", "2047"}, many);
+    EXPECT_EQ(got.err.find("slice 0:"), std::string::npos) << got.err;
+    EXPECT_NE(got.err.find("over 25 measurements; each one: dalk-axis -v\n"), std::string::npos);
+    got = run_axis({"-v", "0", "2047"}, many);
+    EXPECT_NE(got.err.find("slice 1920: measured 1024.3, script "), std::string::npos) << got.err;
+}
+
 } // namespace
