@@ -15,14 +15,14 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/generators.cmake)
 
 if(WIN32)
-  # One folder to unpack and use: the program, and texts with CR LF line
-  # ends that any Windows editor opens, the manual page rendered as text.
-  install(TARGETS dalk RUNTIME DESTINATION . COMPONENT tool)
+  # One folder to unpack and use: the programs, and texts with CR LF line
+  # ends that any Windows editor opens, the manual pages rendered as text.
+  install(TARGETS dalk dalk-axis RUNTIME DESTINATION . COMPONENT tool)
   find_program(GROFF groff)
   set(texts README.md:README.txt doc/running.md:running.txt LICENSE:LICENSE.txt
             CHANGELOG:CHANGELOG.txt)
   if(GROFF)
-    list(APPEND texts man/dalk.1:dalk.txt)
+    list(APPEND texts man/dalk.1:dalk.txt man/dalk-axis.1:dalk-axis.txt)
   else()
     message(WARNING "groff not found: the Windows zip will hold no manual (Debian: groff-base)")
   endif()
@@ -44,13 +44,15 @@ if(WIN32)
 endif()
 
 include(GNUInstallDirs)
-install(TARGETS dalk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+install(TARGETS dalk dalk-axis RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
 # The compilers' version notes are of no use in an installed program; Debian
 # strips them from its own.
 if(CMAKE_OBJCOPY AND NOT APPLE)
-  install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
-                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/dalk\")"
-          COMPONENT tool)
+  foreach(program dalk dalk-axis)
+    install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\")"
+            COMPONENT tool)
+  endforeach()
 endif()
 
 # The manual page and the changelog go in compressed, as Debian installs its
@@ -71,6 +73,7 @@ function(install_gzipped source name destination component)
   endif()
 endfunction()
 install_gzipped(man/dalk.1 dalk.1 ${CMAKE_INSTALL_MANDIR}/man1 tool)
+install_gzipped(man/dalk-axis.1 dalk-axis.1 ${CMAKE_INSTALL_MANDIR}/man1 tool)
 install_gzipped(CHANGELOG changelog ${CMAKE_INSTALL_DOCDIR} docs)
 install(FILES doc/running.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT docs) # the user's guide
 
@@ -94,7 +97,8 @@ rotation-axis position measured at each, it interpolates the axis for every
 slice in single precision and writes four command lines per slice (mu_pelk,
 pelk_varn, mu_rab, nol2fex) on standard output, to be redirected into a file
 and run later. The script is the same byte for byte on every platform,
-but for its CR LF line ends on Windows.")
+but for its CR LF line ends on Windows. dalk-axis fits the axis from
+measurements at any slices and writes the dalk command for the run.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE) # one package of the components named
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -125,6 +129,7 @@ find_program(DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS libc6) # the tool needs the C library alone
+  # dalk needs the C library alone, dalk-axis the C++ library as well
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
 endif()
 include(CPack)

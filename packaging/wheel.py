@@ -1,16 +1,20 @@
 #!/usr/bin/python3
-"""Write a wheel that installs the dalk program itself into a Python environment.
+"""Write a wheel that installs the dalk programs themselves into a Python environment.
 
-packaging/wheel.py OUTDIR VERSION PLATFORM PROGRAM MANUAL README GUIDE LICENSE
+packaging/wheel.py OUTDIR VERSION PLATFORM TOP README GUIDE LICENSE
 
-PLATFORM is linux-x86_64, linux-aarch64 or win_amd64. PROGRAM is the
-release's portable binary (dalk, or dalk.exe), and MANUAL its manual page,
-gzipped (Linux), or the manual as text (Windows). The program is the wheel's
-script: pip, pipx and uv put it straight into the environment's bin/
-(Scripts\\ on Windows), with no Python between it and the user, so it keeps
-its own start-up time and its SIGPIPE. The manual goes to share/man/man1/ in
-the environment, where man finds it beside bin/, or beside dalk.exe; the
+PLATFORM is linux-x86_64, linux-aarch64 or win_amd64. TOP is the release's
+unpacked tarball (bin/dalk, bin/dalk-axis and their manual pages, gzipped,
+in share/man/man1/) or zip (dalk.exe and dalk-axis.exe, their manuals as
+dalk.txt and dalk-axis.txt). The programs are the wheel's scripts: pip,
+pipx and uv put them straight into the environment's bin/ (Scripts\\ on
+Windows), with no Python between them and the user, so they keep their own
+start-up time and their SIGPIPE. The manuals go to share/man/man1/ in the
+environment, where man finds them beside bin/, or beside the programs; the
 guide to running the script (GUIDE, running.md) to share/doc/dalk/.
+
+The README is the project's page on a package index, where its relative
+links lead nowhere: they are left as their text.
 
 The Linux binaries are static-pie, with no interpreter and no shared library,
 so one wheel serves glibc and musl systems; static glibc 2.36 needs Linux 3.2
@@ -22,6 +26,7 @@ order with fixed modes, and RECORD comes last. Standard library only.
 import base64
 import hashlib
 import os
+import re
 import sys
 import time
 import zipfile
@@ -37,6 +42,14 @@ PLATFORM_TAGS = {
 def read(path):
     with open(path, "rb") as f:
         return f.read()
+
+
+PROGRAMS = ("dalk", "dalk-axis")
+
+
+def unlinked(readme):
+    """The README with each link to a file of the source left as its text."""
+    return re.sub(rb"\[([^\]]+)\]\((?![a-z]+:)[^)]*\)", rb"\1", readme)
 
 
 def metadata(version, readme):
@@ -55,7 +68,7 @@ def metadata(version, readme):
         "Description-Content-Type: text/markdown\n"
         "\n"
     )
-    return head.encode() + readme
+    return head.encode() + unlinked(readme)
 
 
 def record_line(name, data):
@@ -64,21 +77,24 @@ def record_line(name, data):
 
 
 def main():
-    if len(sys.argv) != 9 or sys.argv[3] not in PLATFORM_TAGS:
+    if len(sys.argv) != 8 or sys.argv[3] not in PLATFORM_TAGS:
         sys.exit(__doc__.split("\n\n")[1])
-    outdir, version, platform, program, manual, readme, guide, licence = sys.argv[1:]
+    outdir, version, platform, top, readme, guide, licence = sys.argv[1:]
     tags = PLATFORM_TAGS[platform]
     epoch = int(os.environ.get("SOURCE_DATE_EPOCH", "315532800"))
     stamp = time.gmtime(max(epoch, 315532800))[:6]  # zip times start in 1980
 
     data = f"dalk-{version}.data"
     info = f"dalk-{version}.dist-info"
-    if platform == "win_amd64":
-        files = [(f"{data}/scripts/dalk.exe", read(program), 0o755),
-                 (f"{data}/scripts/dalk.txt", read(manual), 0o644)]
-    else:
-        files = [(f"{data}/scripts/dalk", read(program), 0o755),
-                 (f"{data}/data/share/man/man1/dalk.1.gz", read(manual), 0o644)]
+    files = []
+    for name in PROGRAMS:
+        if platform == "win_amd64":
+            files += [(f"{data}/scripts/{name}.exe", read(os.path.join(top, f"{name}.exe")), 0o755),
+                      (f"{data}/scripts/{name}.txt", read(os.path.join(top, f"{name}.txt")), 0o644)]
+        else:
+            manual = f"share/man/man1/{name}.1.gz"
+            files += [(f"{data}/scripts/{name}", read(os.path.join(top, "bin", name)), 0o755),
+                      (f"{data}/data/{manual}", read(os.path.join(top, manual)), 0o644)]
     files.append((f"{data}/data/share/doc/dalk/running.md", read(guide), 0o644))
     wheel = ("Wheel-Version: 1.0\n"
              "Generator: dalk packaging/wheel.py\n"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # doctest.sh path/to/dalk SOURCE_DIR [DOCUMENT...]: runs every command in the
-# code blocks of the user's documents (all three unless named) as written,
+# code blocks of the user's documents (all four unless named) as written,
 # with stand-ins on PATH. A console block's "$ " commands run in one shell,
 # as typed at a terminal, and each must print the lines under it; any other
 # block runs as one bash -e script that must end with status 0. Set
@@ -13,7 +13,7 @@ set -u
 dalk=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 src=$2 tmp=$(mktemp -d)
 shift 2
-[ $# -gt 0 ] || set -- README.md doc/running.md man/dalk.1
+[ $# -gt 0 ] || set -- README.md doc/running.md man/dalk.1 man/dalk-axis.1
 # Jobs that the stand-in sbatch left for later end with the test.
 trap 'for p in $(cat "$tmp/home/.later" 2>/dev/null); do kill -- "-$p" 2>/dev/null; done; rm -rf "$tmp"' EXIT
 passed=0 failed=0
@@ -96,6 +96,7 @@ chmod +x "$tmp/bin/standin" "$tmp/bin/sbatch"
 [ "${DOCTEST_SBATCH-}" != real ] || rm "$tmp/bin/sbatch"
 for name in mu_pelk pelk_varn mu_rab nol2fex; do ln -s standin "$tmp/bin/$name"; done
 ln -s "$dalk" "$tmp/bin/dalk"
+ln -s "$(dirname "$dalk")/dalk-axis" "$tmp/bin/dalk-axis" # built beside it
 if [ -n "${DOCTEST_AWK-}" ]; then
     ln -s "$(command -v "$DOCTEST_AWK")" "$tmp/bin/awk" || { echo "FAIL: no $DOCTEST_AWK" && exit 1; }
 fi

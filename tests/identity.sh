@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Two builds of dalk (say g++ -O0 and clang++ -O3, or a native build and a
 # cross build) must write the same bytes and end with the same status on
-# every argument vector.
-# Usage: identity.sh [--runner PREFIX] [--crlf] DALK_A DALK_B
+# every argument vector; and two builds of dalk-axis, where given, on every
+# input and argument vector.
+# Usage: identity.sh [--runner PREFIX] [--crlf] DALK_A DALK_B [AXIS_A AXIS_B]
 #   --runner PREFIX  run DALK_B through PREFIX, split at spaces, such as
 #                    "qemu-s390x -L /usr/s390x-linux-gnu" or /usr/lib/wine/wine64
 #   --crlf           DALK_B ends lines with CR LF: every newline of DALK_A
@@ -10,7 +11,7 @@
 set -u
 runner=()
 crlf=no
-while [ $# -gt 2 ]; do
+while [ $# -gt 2 ] && [[ $1 == --* ]]; do
     case $1 in
     --runner) read -ra runner <<<"$2"; shift 2 ;;
     --crlf) crlf=yes; shift ;;
@@ -19,6 +20,7 @@ while [ $# -gt 2 ]; do
 done
 a=$1
 b=$2
+axis_a=${3-} axis_b=${4-}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 passed=0
@@ -29,10 +31,11 @@ expected() { # FILE
     if [ "$crlf" = yes ]; then perl -pe 's/\n/\r\n/g' "$1"; else cat "$1"; fi
 }
 
+input=/dev/null input_name= # standard input of both, and what the input is
 run_b() { # OUT ARGS...
     local out=$1
     shift
-    "${runner[@]}" "$b" "$@" >"${out:-$tmp/b.out}" 2>"$tmp/b.err"
+    "${runner[@]}" "$b" "$@" <"$input" >"${out:-$tmp/b.out}" 2>"$tmp/b.err"
 }
 
 # compare OUT ARGS...: run both with standard output on OUT (a file in the
@@ -41,7 +44,7 @@ run_b() { # OUT ARGS...
 compare() {
     local out=$1 sa sb
     shift
-    "$a" "$@" >"${out:-$tmp/a.out}" 2>"$tmp/a.err"
+    "$a" "$@" <"$input" >"${out:-$tmp/a.out}" 2>"$tmp/a.err"
     sa=$?
     run_b "$out" "$@"
     sb=$?
@@ -60,7 +63,7 @@ compare() {
         passed=$((passed + 1))
     else
         failed=$((failed + 1))
-        echo "DIFFERENT: dalk $* (status $sa and $sb)"
+        echo "DIFFERENT: $(basename "$a") $* (status $sa and $sb)${input_name:+ < $input_name}"
     fi
 }
 same() { compare "" "$@"; }
@@ -96,6 +99,49 @@ for _ in $(seq 200); do
     axis2="-$((RANDOM % 3000)).$RANDOM"d$((RANDOM % 20 - 10))
     same "$from" "$axis1" "$to" "$axis2" "$((RANDOM % 7)).$RANDOM" "-$RANDOM.$RANDOM"e$((RANDOM % 40 - 20))
 done
+
+# dalk-axis: each input file, with the arguments on its first line.
+if [ -n "$axis_a" ]; then
+    a=$axis_a b=$axis_b
+    mkdir "$tmp/axis"
+    guide=$'100 1023.60\n1000 1024.31\n1900 1024.95'
+    printf '%s\n' "0 2047" "$guide" >"$tmp/axis/guide"
+    printf '%s\n' "-v 0 2047 2.5 -90" $'\xef\xbb\xbf# slice axis\r' $'\r' $'100\t1023.60\r' \
+        $'  1000 1024.31  \r' "1900 1024.95" >"$tmp/axis/crlf"
+    printf '%s\n' "0 2047" "$guide" "1400 1032.62" "600 1023.98" >"$tmp/axis/slip"
+    printf '%s\n' "0 10" "0 1.0078125" "10 1.0078125" >"$tmp/axis/tie"
+    printf '%s\n' "0 1" "0 3e38" "1 -3e38" >"$tmp/axis/overflow"
+    printf '%s\n' "0 10" "0 3e38" "1 3.4e38" >"$tmp/axis/beyond"
+    printf '%s\n' "-2147483648 2147483647" "-2147483648 -1e-30" "2147483647 1e-30" >"$tmp/axis/extremes"
+    printf '%s\n' "7 3" "$guide" >"$tmp/axis/backward"
+    printf '%s\n' "0 2047 1,5" "$guide" >"$tmp/axis/delta-comma"
+    printf '%s\n' "0" "$guide" >"$tmp/axis/usage"
+    printf '%s\n' "0 2047" >"$tmp/axis/empty"
+    n=0
+    for line in "slice axis" "100,1023.60" "100 1023,60" "100 1023.60 7" "100 nan" "100 inf" \
+        "100 0x10" "0x10 5" "100.5 5" "2147483648 5" "100" "100 1e39" $'100 1\x1b[2J' \
+        $'\xff\xfe1\x000'; do
+        printf '%s\n' "0 2047" "$line" >"$tmp/axis/refused.$((n += 1))"
+    done
+    RANDOM=2027
+    for n in $(seq 30); do
+        low=$((RANDOM * 65536 + RANDOM - 1073741824)) count=$((RANDOM % 300 + 2))
+        {
+            echo "$low $((low + RANDOM % 5000))"
+            for _ in $(seq "$count"); do echo "$((low + RANDOM % 2048)) $((RANDOM % 4000)).$RANDOM"; done
+        } >"$tmp/axis/random.$n"
+    done
+    { echo "0 2047"; for n in $(seq 0 9999); do echo "$((n % 2048)) 1024.$((n % 97))"; done; } >"$tmp/axis/many"
+    for file in "$tmp"/axis/*; do
+        read -ra args <"$file"
+        tail -n +2 "$file" >"$tmp/input"
+        input=$tmp/input input_name=$(basename "$file")
+        same "${args[@]}"
+    done
+    tail -n +2 "$tmp/axis/guide" >"$tmp/input"
+    input_name=guide
+    compare /dev/full 0 2047
+fi
 
 echo "identity: $passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -18,6 +18,11 @@ add_executable(dalk_node src/main.cpp)
 target_link_libraries(dalk_node PRIVATE dalk_core)
 target_link_options(dalk_node PRIVATE -sNODERAWFS=1 -sEXIT_RUNTIME=1 -sENVIRONMENT=node -sSINGLE_FILE=1)
 
+# dalk-axis for node likewise, reading node's standard input.
+set_target_properties(dalk-axis PROPERTIES OUTPUT_NAME dalk-axis_node)
+target_link_options(dalk-axis PRIVATE -sNODERAWFS=1 -sEXIT_RUNTIME=1 -sENVIRONMENT=node
+                    -sSINGLE_FILE=1)
+
 set(page ${PROJECT_BINARY_DIR}/dalk-${PROJECT_VERSION}.html)
 add_custom_command(OUTPUT ${page}
   COMMAND ${CMAKE_COMMAND} -DTEMPLATE=${PROJECT_SOURCE_DIR}/web/dalk.html.in
