@@ -8,6 +8,9 @@
 #                               English, so that make's lines read as shown)
 #   DOCTEST_AWK=gawk            to have that awk as awk
 #   DOCTEST_SBATCH=real         to use Slurm's own sbatch (SLURM_CONF), not the stand-in
+#   DOCTEST_WINDOWS=DIR         to run the Command Prompt's blocks (```bat, ```doscon)
+#                               under Wine's cmd, with DIR's dalk.exe, dalk-axis.exe
+#                               and standin.exe (tests/standin.cpp); else they are listed
 # HACKING.md has the rest.
 set -u
 dalk=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -24,8 +27,6 @@ not_run=(
     "tar -xzf dalk-*|the tarball is made by packaging/release; CI's tarballs step unpacks it"
     "export *dalk-*-linux-x86_64*|needs the unpacked tarball; CI's tarballs step checks PATH and man"
     "module *|needs the tarball; CI's modules step loads it under Lmod"
-    "recon.bat|Command Prompt; CI's windows step runs dalk.exe under Wine"
-    "cmd /c *|Command Prompt, from PowerShell; CI's windows step runs dalk.exe under Wine"
     "cmake -S . -B build && *|the test command itself, which runs this test; CI's readme step runs it"
     "cmake -S . -B build-tool *|the quick start builds the tool, which ctest has built; CI's source step runs it"
 )
@@ -110,7 +111,7 @@ export PATH="$tmp/bin:$PATH" HOME=$tmp/home LC_ALL=$locale LANGUAGE=en
 blocks() {
     case $1 in
     *.md) awk '/^<!-- doctest: .* -->$/ { sub(/^<!-- doctest: /, ""); sub(/ -->$/, ""); print "! " $0; next }
-        /^```/ { if (on) { on = 0 } else { on = 1; print "@ " NR " " ($0 == "```console" ? "console" : "script") }; next }
+        /^```/ { if (on) { on = 0 } else { on = 1; print "@ " NR " " ($0 == "```console" ? "console" : $0 == "```bat" ? "bat" : $0 == "```doscon" ? "doscon" : "script") }; next }
         on { print "| " $0; next }
         blank && /^    / { print "? " NR }
         { blank = $0 == "" }' "$1" ;;
@@ -136,15 +137,18 @@ skipped() { # COMMAND: prints why it is not run, or fails
 
 complete() { local err; err=$(bash -n <<<"$1" 2>&1) && [[ $err != *here-document* && $1 != *\\ ]]; }
 
-# check WHERE COMMAND WANT GOT: COMMAND printed WANT exactly, or the first
-# line that differs is named
+# check WHERE COMMAND WANT GOT [PROMPT]: COMMAND printed WANT exactly, or the
+# first line that differs is named
 check() {
-    local line
+    local i
+    local -a want got
     [ "$3" = "$4" ] && verdict yes && return
-    verdict no "$1: \$ $2"
-    printf '%s' "$3" >"$tmp/want" && printf '%s' "$4" >"$tmp/got"
-    line=$(cmp "$tmp/want" "$tmp/got" 2>&1 | sed -n 's/.*line \([0-9]*\).*/\1/p')
-    echo "  line ${line:=1} of its output: got \"$(sed -n "${line}p" "$tmp/got")\", want \"$(sed -n "${line}p" "$tmp/want")\""
+    verdict no "$1: ${5-\$ }$2"
+    mapfile -t want <<<"${3%$'\n'}" && mapfile -t got <<<"${4%$'\n'}"
+    for ((i = 0; i < ${#want[@]} || i < ${#got[@]}; i++)); do
+        [ "${want[i]-(end)}" = "${got[i]-(end)}" ] || break
+    done
+    echo "  line $((i + 1)) of its output: got \"${got[i]-(end)}\", want \"${want[i]-(end)}\""
 }
 
 # run_console WHERE: the commands of one console block, on standard input,
@@ -172,6 +176,58 @@ run_console() {
     for i in "${!cmds[@]}"; do
         if [[ $out == *"$mark$i"$'\n'* ]]; then out=${out#*"$mark$i"$'\n'}; else out="(not reached)"; fi
         check "$1" "${cmds[i]}" "${wants[i]}" "${out%%"$mark"*}"
+    done
+}
+
+# The Command Prompt: Wine's cmd, in the same folder, with dalk.exe,
+# dalk-axis.exe and the stand-ins, as .exe files, on its PATH.
+wine=${DOCTEST_WINE:-/usr/lib/wine/wine64}
+if [ -n "${DOCTEST_WINDOWS-}" ]; then
+    mkdir "$tmp/winbin"
+    cp "$DOCTEST_WINDOWS/dalk.exe" "$DOCTEST_WINDOWS/dalk-axis.exe" "$tmp/winbin/" || exit 1
+    for name in mu_pelk pelk_varn mu_rab nol2fex; do cp "$DOCTEST_WINDOWS/standin.exe" "$tmp/winbin/$name.exe"; done
+    export WINEPATH="Z:${tmp//\//\\}\\winbin" WINEDEBUG=-all
+fi
+windows_not_run() { # WHERE: lists a Command Prompt block's lines, when there is no Wine
+    [ -z "${DOCTEST_WINDOWS-}" ] || return 1
+    sed "s/^/not run: /; s/\$/ (the Command Prompt; CI's windows step runs it under Wine's cmd)/"
+}
+
+# save FILE: the next block is a file that the document has the user write
+# (a batch file, with CR LF), not commands to run.
+save_as=
+save() { save_as=$1; }
+
+# run_bat WHERE: a Command Prompt block, as one batch file that must end with status 0
+run_bat() {
+    local out
+    windows_not_run && return
+    sed 's/$/\r/' >"$tmp/block.bat"
+    out=$(cd "$work" && "$wine" cmd /q /c "Z:${tmp//\//\\}\\block.bat" </dev/null 2>&1) && verdict yes && return
+    verdict no "$1: the batch file ends with status $?"
+    echo "$out" | tail -n 3 | sed 's/^/  /'
+}
+
+# run_doscon WHERE: a Command Prompt block's "C:\scan>" commands, typed into
+# one cmd with echo off (no prompt between the lines); each must print the
+# lines under it
+run_doscon() {
+    local line out i mark=doctest-mark-
+    local -a cmds=() wants=()
+    while IFS= read -r line; do
+        if [[ $line == 'C:\scan>'* ]]; then
+            cmds+=("${line#'C:\scan>'}") wants+=("")
+        else
+            wants[${#wants[@]} - 1]+=$line$'\n'
+        fi
+    done
+    if [ -z "${DOCTEST_WINDOWS-}" ]; then printf '%s\n' "${cmds[@]}" | windows_not_run; return; fi
+    for i in "${!cmds[@]}"; do printf 'echo %s%d\r\n%s\r\n' "$mark" "$i" "${cmds[i]}"; done >"$tmp/typed"
+    (cd "$work" && "$wine" cmd /q <"$tmp/typed" 2>&1 | tr -d '\r' >"$tmp/out")
+    IFS= read -rd '' out <"$tmp/out"
+    for i in "${!cmds[@]}"; do
+        if [[ $out == *"$mark$i"$'\n'* ]]; then out=${out#*"$mark$i"$'\n'}; else out="(not reached)"; fi
+        check "$1" "${cmds[i]}" "${wants[i]}" "${out%%"$mark"*}" 'C:\scan>'
     done
 }
 
@@ -206,7 +262,11 @@ for doc in "$@"; do
     echo "a dark image" >"$work/dark.img"
     block= kind= start=
     flush() {
-        [ -z "$start" ] || "run_$kind" "$doc:$start" <<<"${block%$'\n'}"
+        if [ -n "$start" ] && [ -n "$save_as" ]; then
+            sed 's/$/\r/' <<<"${block%$'\n'}" >"$work/$save_as" && save_as=
+        elif [ -n "$start" ]; then
+            "run_$kind" "$doc:$start" <<<"${block%$'\n'}"
+        fi
         start=
     }
     while IFS= read -r record; do
