@@ -70,7 +70,8 @@ int read_arguments(int argc, const char *const *argv, axis_run &run, std::string
         if (why) {
             refusal = std::string(names[i]) + ' ';
             append_quoted(refusal, arg[i], std::strlen(arg[i]));
-            refusal = refusal + ' ' + why;
+            refusal += ' ';
+            refusal += why;
             return 1;
         }
     }
@@ -220,6 +221,48 @@ void write_report(axis_run &run, const run_params &line, const axis_fit &fit) {
     }
 }
 
+// The dalk command with the fitted line's axis at from and to, and the
+// single-precision line that dalk makes of it; false, with the refusal,
+// when dalk cannot hold that line.
+bool make_command(const axis_run &run, const axis_fit &fit, std::string &command, run_params &line,
+                  std::string &refusal) {
+    std::string ends; // "A at slice F and B at slice T"
+    line.from = run.from;
+    line.to = run.to;
+    command = "dalk";
+    for (int end = 0; end < 2; ++end) {
+        int32_t slice = end == 0 ? run.from : run.to;
+        double axis = fitted_axis(fit, slice);
+        char text[real_text_max + 1];
+        float held = INFINITY;
+        if (std::fabs(axis) < 1e39) { // format_double's range, past a float's
+            text[format_double(text, axis)] = '\0';
+            held = to_real(text);
+        }
+        if (!std::isfinite(held)) {
+            refusal = "at slice " + std::to_string(slice) +
+                      " the line lies beyond the single-precision range that dalk holds";
+            return false;
+        }
+        (end == 0 ? line.axis1 : line.axis2) = held;
+        command += ' ' + std::to_string(slice) + ' ' + text;
+        ends +=
+            (end == 0 ? "" : " and ") + std::string(text) + " at slice " + std::to_string(slice);
+    }
+    // axis_at is monotone in the slice: the values between the ends lie
+    // between those at the ends.
+    fit_axis(line);
+    if (!std::isfinite(line.slope) || !std::isfinite(line.intercept) ||
+        !std::isfinite(axis_at(line, run.from)) || !std::isfinite(axis_at(line, run.to))) {
+        refusal = "dalk's single-precision line through " + ends +
+                  " overflows: its script would carry inf or nan";
+        return false;
+    }
+    if (run.delta) command += std::string(" ") + run.delta;
+    if (run.theta0) command += std::string(" ") + run.theta0;
+    return true;
+}
+
 } // namespace
 
 int run_dalk_axis(int argc, const char *const *argv, int in_fd, int out_fd, int err_fd) {
@@ -240,41 +283,9 @@ int run_dalk_axis(int argc, const char *const *argv, int in_fd, int out_fd, int 
     axis_fit fit = fit_measurements(run.values.data(), run.values.size());
     if (fit.count_b == 0) return refuse(err_fd, slices_refusal(run, fit));
 
-    // The command, and the single-precision line that dalk makes of it.
-    std::string command = "dalk ", ends; // ends: "A at slice F and B at slice T"
+    std::string command;
     run_params line{};
-    line.from = run.from;
-    line.to = run.to;
-    for (int end = 0; end < 2; ++end) {
-        int32_t slice = end == 0 ? run.from : run.to;
-        double axis = fitted_axis(fit, slice);
-        if (!(std::fabs(axis) < 1e39))
-            return refuse(err_fd, "at slice " + std::to_string(slice) +
-                                      " the line lies beyond the single-precision range that "
-                                      "dalk holds");
-        char text[real_text_max + 1];
-        text[format_double(text, axis)] = '\0';
-        (end == 0 ? line.axis1 : line.axis2) = to_real(text);
-        if (!std::isfinite(end == 0 ? line.axis1 : line.axis2))
-            return refuse(err_fd, "at slice " + std::to_string(slice) + " the line, " + text +
-                                      ", lies beyond the single-precision range that dalk "
-                                      "holds");
-        append_int(command, slice);
-        command += ' ';
-        command += text;
-        command += end == 0 ? " " : "";
-        ends +=
-            std::string(text) + " at slice " + std::to_string(slice) + (end == 0 ? " and " : "");
-    }
-    // axis_at is monotone in the slice: between the ends, the values lie
-    // between those at the ends.
-    fit_axis(line);
-    if (!std::isfinite(line.slope) || !std::isfinite(line.intercept) ||
-        !std::isfinite(axis_at(line, run.from)) || !std::isfinite(axis_at(line, run.to)))
-        return refuse(err_fd, "dalk's single-precision line through " + ends +
-                                  " overflows: its script would carry inf or nan");
-    if (run.delta) command = command + ' ' + run.delta;
-    if (run.theta0) command = command + ' ' + run.theta0;
+    if (!make_command(run, fit, command, line, refusal)) return refuse(err_fd, refusal);
     command += DALK_NEWLINE;
     if (int error = put_bytes(out_fd, command.data(), command.size()))
         return report_write_error(err_fd, "dalk-axis", error);

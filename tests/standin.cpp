@@ -37,7 +37,8 @@ bool write_file(const char *path, const std::string &text, const char *mode) {
 int main(int argc, char **argv) {
     name = argv[0];
     name = name.substr(name.find_last_of("/\\") + 1);
-    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0) name.resize(name.size() - 4);
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0)
+        name.resize(name.size() - 4);
     if (name == "mu_pelk") {
         if (argc != 4 || std::strcmp(argv[2], "q") != 0 || std::strcmp(argv[3], "dark.img") != 0)
             return fail("usage");
@@ -62,7 +63,8 @@ int main(int argc, char **argv) {
         if (first == std::string::npos || work.substr(first + 1) != "pelk_varn\nmu_rab\n")
             return fail("work file clobbered");
         std::string slice = work.substr(0, first);
-        if (!write_file(("image." + slice).c_str(), slice + "\n", "w") || !write_file("work.tmp", "", "w"))
+        if (!write_file(("image." + slice).c_str(), slice + "\n", "w") ||
+            !write_file("work.tmp", "", "w"))
             return fail("cannot write");
         return 0;
     }

@@ -759,8 +759,8 @@ TEST(DalkAxis, InputRules) {
         {{"0", "10"},
          "0 3e38\n1 3.4e38\n",
          "",
-         "dalk-axis: at slice 10 the line, 699999999999999852015407243842172223488.000000, lies "
-         "beyond the single-precision range that dalk holds\n"},
+         "dalk-axis: at slice 10 the line lies beyond the single-precision range that dalk "
+         "holds\n"},
     };
     for (auto &c : cases) {
         outcome got = run_axis(c.args, c.input);
