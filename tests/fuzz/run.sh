@@ -9,12 +9,12 @@ build=$root/build-fuzz
 rm -rf "$build"
 CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DDALK_FUZZ=ON -DDALK_SANITIZE=ON -DDALK_TESTS=OFF >/dev/null
-cmake --build "$build" -j --target fuzz_convert fuzz_run >/dev/null
+cmake --build "$build" -j --target fuzz_convert fuzz_run fuzz_axis >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for target in convert run; do
+for target in convert run axis; do
     max_len=512
-    [ "$target" = convert ] && max_len=8192
+    [ "$target" = run ] || max_len=8192
     mkdir -p "$work/$target"
     echo "fuzz_$target: $seconds s"
     # New inputs go to the scratch corpus; the seeds stay as they are.
