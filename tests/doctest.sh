@@ -257,7 +257,7 @@ for doc in "$@"; do
         else
             tar -C "$src" --exclude='./build*' -cf - .
         fi | tar -xf - -C "$work"
-        ln -s "$(dirname "$dalk")" "$work/build-tool"
+        ln -s "${DOCTEST_BUILD:-$(dirname "$dalk")}" "$work/build-tool"
     fi
     echo "a dark image" >"$work/dark.img"
     block= kind= start=
