@@ -90,9 +90,9 @@ float axis_at(const run_params &run, int32_t slice);
 // output.cpp: bytes out through a descriptor, whatever file it is. Each
 // function that writes returns 0, or the errno value of the failure it met.
 int put_bytes(int fd, const char *bytes, size_t len);
-// The largest write for fd: `largest`, or for a pipe half its capacity, once
-// grown where Linux allows, and at least a page.
-size_t write_size_max(int fd, size_t largest);
+// The capacity of the pipe that fd writes, once grown where Linux allows;
+// 0 when fd is no pipe that it can write, or the capacity is unknown.
+size_t pipe_capacity(int fd);
 int close_output(int fd); // where a deferred error of the file system can still show
 
 // script.cpp: the script writer; 0 or an errno value

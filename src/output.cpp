@@ -9,18 +9,14 @@
 // reports EAGAIN, is waited on with poll. That is timing, not failure; any
 // other error is returned, as its errno value, for the run flow to report.
 //
-// Into a pipe, a write as large as the pipe leaves the writer waiting until
-// the reader has emptied all of it, so the two take turns instead of working
-// at once: on Linux a pipe is grown to 1 MiB where the system allows, and no
-// write should fill more than half of it (HACKING.md: measuring it).
-// A failed attempt to grow a pipe changes neither the output nor the exit
-// status.
+// A pipe is grown to 1 MiB on Linux where the system allows, and its
+// capacity told, for the writer to size its chunks (script.cpp). A failed
+// attempt to grow a pipe changes neither the output nor the exit status.
 #if defined(__linux__) && !defined(_GNU_SOURCE)
 #define _GNU_SOURCE 1 // F_SETPIPE_SZ, and the POSIX names under strict C++
 #endif
 #include "dalk.h"
 
-#include <algorithm>
 #include <cerrno>
 
 #if defined(_WIN32)
@@ -46,15 +42,15 @@ int wait_writable(int fd) {
     return 0;
 }
 
-// The capacity of the pipe that fd writes, once grown where Linux allows;
-// 0 when fd is no pipe it can write. A descriptor open for reading only is
-// left as it is: the write will fail, and a tool changes nothing of a file
-// it cannot write.
-size_t pipe_capacity(int fd) {
+// A descriptor open for reading only is left as it is: the write will fail,
+// and a tool changes nothing of a file it cannot write.
+size_t pipe_capacity_of(int fd) {
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode)) return 0;
     if ((fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY) return 0;
-    constexpr size_t pipe_size_unknown = 1 << 16; // Linux's default size
+    // Where the capacity cannot be read (off Linux): Linux's default, which
+    // is also the most that macOS gives a pipe.
+    constexpr size_t pipe_size_unknown = 1 << 16;
 #if defined(__linux__) && defined(F_SETPIPE_SZ)
     constexpr int pipe_size_wanted = 1 << 20;
     int size = fcntl(fd, F_GETPIPE_SZ);
@@ -107,14 +103,13 @@ int put_bytes(int fd, const char *bytes, size_t len) {
     return 0;
 }
 
-size_t write_size_max(int fd, size_t largest) {
+size_t pipe_capacity(int fd) {
 #ifdef DALK_POSIX
-    constexpr size_t page = 4096;
-    if (size_t capacity = pipe_capacity(fd)) return std::clamp(capacity / 2, page, largest);
+    return pipe_capacity_of(fd);
 #else
     (void)fd; // a Windows pipe's size is left as it is, and taken as unknown
+    return 0;
 #endif
-    return largest;
 }
 
 int close_output(int fd) {

@@ -43,10 +43,12 @@ bool is_digit(char c) {
 constexpr int lead_min = -41;
 constexpr int lead_max = 38;
 
-// Significant digits kept. A halfway point between two doubles at or above
-// 10^lead_min has at most 150 of them (the longest, odd multiples of 2^-190,
-// lie just above 1e-41), so past 150 a digit can only matter as "something
-// nonzero follows". Any count from 150 up reads every argument the same.
+// Significant digits kept. A halfway point between two doubles in the range
+// read by digits, from 10^lead_min up to 10^(lead_max + 1), has at most 150
+// of them (the longest, odd multiples of 2^-190, lie just above 1e-41), so
+// past 150 a digit can only matter as "something nonzero follows". That is
+// the double's bound, which to_double needs; a float's halfway points there
+// need 143. Any count from 150 up reads every number the same.
 constexpr int max_digits = 150;
 
 // value = digits (as an integer) * 10^exp10, plus a little more when truncated

@@ -44,7 +44,7 @@ void slice_head_next(slice_head &h, int32_t next) {
 }
 
 // "\nmu_rab T\nnol2fex 16 D\n", the text after each slice's axis value: the
-// same in every block. Most are short, 36 bytes for the defaults: those are
+// same in every block. Most are short, 37 bytes for the defaults: those are
 // copied in tail_short bytes, the rest whole.
 struct slice_tail {
     char text[128];
@@ -66,19 +66,23 @@ static_assert(sizeof theta0_text + sizeof delta_text + sizeof newline - 3 + 2 * 
               sizeof slice_tail::text);
 
 // The script's buffer. It goes out in whole chunks, starting at 16 KiB and
-// doubling up to 256 KiB (or half a pipe, write_size_max): a short run
-// touches no more of the buffer than it needs (the first touch of each page
-// costs a fault), a long one makes few, large writes. A block is appended
+// doubling up to 256 KiB: a short run touches no more of the buffer than it
+// needs (the first touch of each page costs a fault), a long one makes few,
+// large writes. Into a pipe, a write as large as the pipe leaves the writer
+// waiting until the reader has emptied all of it, so the two take turns
+// instead of working at once: there no chunk is larger than half the pipe,
+// nor smaller than a page (HACKING.md: measuring it). A block is appended
 // whenever less than a chunk is held, so the buffer has a block's room past
 // the largest chunk. The CHANGELOG of 1.2.0 has what these sizes gain.
 constexpr size_t first_chunk_size = 1 << 14;
 constexpr size_t chunk_size_max = 1 << 18;
+constexpr size_t page_size = 4096;
 constexpr size_t block_size_max = 512;
 // Head and tail are copied whole, a fixed size the compiler can inline, and
 // the write position then advances by their length.
 static_assert(sizeof slice_head::text + real_text_max + sizeof slice_tail::text <= block_size_max);
 // Static storage, not the stack; on 4 KiB pages each chunk is whole pages.
-alignas(4096) char buffer[chunk_size_max + block_size_max];
+alignas(page_size) char buffer[chunk_size_max + block_size_max];
 
 } // namespace
 
@@ -92,7 +96,9 @@ int write_range_complaint(int fd, const run_params &run) {
 }
 
 int write_script(int fd, const run_params &run) {
-    size_t chunk_limit = write_size_max(fd, chunk_size_max);
+    size_t chunk_limit = chunk_size_max;
+    if (size_t capacity = pipe_capacity(fd))
+        chunk_limit = std::clamp(capacity / 2, page_size, chunk_size_max);
     size_t chunk = std::min(first_chunk_size, chunk_limit);
     // Static, as the buffer is: copied from the stack, the same blocks were
     // written a quarter slower on AMD EPYC, in the same instructions. Zeroed,
