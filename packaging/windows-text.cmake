@@ -10,6 +10,12 @@ if(INPUT MATCHES "\\.1$")
 else()
   file(READ ${INPUT} text)
 endif()
+# In the zip the guide is running.txt beside the README, and the README's
+# other links to the source lead nowhere: their text stays.
+if(INPUT MATCHES "README\\.md$")
+  string(REPLACE "[doc/running.md](doc/running.md)" "running.txt" text "${text}")
+  string(REGEX REPLACE "\\[([^]]+)\\]\\(([^):]+)\\)" "\\1" text "${text}")
+endif()
 string(REPLACE "\r\n" "\n" text "${text}")
 string(REPLACE "\n" "\r\n" text "${text}")
 file(WRITE ${OUTPUT} "${text}")

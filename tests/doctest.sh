@@ -17,8 +17,7 @@ dalk=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 src=$2 tmp=$(mktemp -d)
 shift 2
 [ $# -gt 0 ] || set -- README.md doc/running.md man/dalk.1 man/dalk-axis.1
-# Jobs that the stand-in sbatch left for later end with the test.
-trap 'for p in $(cat "$tmp/home/.later" 2>/dev/null); do kill -- "-$p" 2>/dev/null; done; rm -rf "$tmp"' EXIT
+trap 'rm -rf "$tmp"' EXIT
 passed=0 failed=0
 
 # Commands that are not run here, and why. Each is a bash pattern.
@@ -53,48 +52,52 @@ nol2fex) [ $# = 2 ] && [ "$1" = 16 ] || fail "usage"
     echo "$n" >"image.$n" && : >work.tmp ;;
 esac
 EOF
-# sbatch, where the guide relies on Slurm's: it refuses a script without #!,
-# and an array past the usual MaxArraySize; prints the job's number alone
-# under --parsable; runs the job later, never before it has returned, but
-# with --wait runs it and ends with the highest status of its tasks; logs to
-# slurm-JOB.out or slurm-JOB_TASK.out, with SLURM_* set as Slurm sets them.
+# sbatch and sinfo, where the guide relies on Slurm's, in its words (CI's
+# slurm step runs the guide under Slurm 22.05 itself): sbatch refuses a
+# script without #!, and an array past MaxArraySize (1001); prints the job's
+# number alone under --parsable; with --wait runs the job and ends with the
+# highest status of its tasks, logging to slurm-JOB.out or
+# slurm-JOB_TASK.out with SLURM_* set as Slurm sets them. A job without
+# --wait would run after sbatch returned, which no document may rely on: it
+# is refused. sinfo tells the size of the CI step's node.
 cat >"$tmp/bin/sbatch" <<'EOF'
 #!/bin/bash
-job=$(($(cat "$HOME/.jobs" 2>/dev/null) + 1)) first= last= wrap= wait= submitted="Submitted batch job " cpus=()
+job=$(($(cat "$HOME/.jobs" 2>/dev/null) + 1)) first= last= wrap= wait= submitted="Submitted batch job " env=()
 while [ $# -gt 0 ]; do
     case $1 in --array | --time | --cpus-per-task | --mem | --wrap) set -- "$1=$2" "${@:3}" ;; esac
     case $1 in
     --array=*) [[ $1 =~ ^--array=([0-9]+)-([0-9]+)$ ]] && ((BASH_REMATCH[2] <= 1000)) ||
-        { echo "sbatch: error: Batch job submission failed: invalid job array (past MaxArraySize)" >&2 && exit 1; }
+        { echo "sbatch: error: Batch job submission failed: Invalid job array specification" >&2 && exit 1; }
         first=${BASH_REMATCH[1]} last=${BASH_REMATCH[2]} ;;
-    --time=*) [[ $1 =~ ^--time=([0-9]+-)?[0-9]+(:[0-9]+){0,2}$ ]] ;;
-    --cpus-per-task=*) [[ $1 =~ ^[^=]*=[0-9]+$ ]] && cpus=("SLURM_CPUS_PER_TASK=${1#*=}") ;;
-    --mem=*) [[ $1 =~ ^--mem=[0-9]+[KMGT]?$ ]] ;;
+    --cpus-per-task=*) env=("SLURM_CPUS_PER_TASK=${1#*=}") ;;
+    --time=* | --mem=*) ;;
     --wrap=*) wrap=${1#--wrap=} ;;
     --wait) wait=yes ;;
     --parsable) submitted= ;;
-    *) false ;;
-    esac || { echo "sbatch: error: cannot take $1" >&2 && exit 1; }
+    -*) echo "sbatch: error: the stand-in takes no $1" >&2 && exit 1 ;;
+    *) printf 'sbatch: error: %s\n' "This does not look like a batch script.  The first" \
+        "line must start with #! followed by the path to an interpreter." "For instance: #!/bin/sh" >&2
+        exit 1 ;;
+    esac
     shift
 done
-[ -n "$wrap" ] || { echo "sbatch: error: This does not look like a batch script." >&2 && exit 1; }
+[ -n "$wait" ] || { echo "sbatch: error: the stand-in runs only jobs it waits for (--wait)" >&2 && exit 1; }
 echo "$job" >"$HOME/.jobs" && echo "$submitted$job"
-run() { # the job; the highest status of its tasks
-    local task high=0 status
-    [ -n "$last" ] || { env SLURM_JOB_ID="$job" "${cpus[@]}" sh -c "$wrap" >"slurm-$job.out" 2>&1; return; }
-    for ((task = first; task <= last; task++)); do
-        env SLURM_ARRAY_JOB_ID="$job" SLURM_ARRAY_TASK_ID="$task" "${cpus[@]}" sh -c "$wrap" \
-            >"slurm-${job}_$task.out" 2>&1 || { status=$? && ((status > high)) && high=$status; }
-    done
-    return $high
-}
-[ -z "$wait" ] || { run; exit; }
-set -m # a process group of its own, which the test ends
-(sleep 2 && run) </dev/null >/dev/null 2>&1 &
-echo $! >>"$HOME/.later"
+[ -n "$last" ] || { env SLURM_JOB_ID="$job" "${env[@]}" sh -c "$wrap" >"slurm-$job.out" 2>&1; exit; }
+high=0
+for ((task = first; task <= last; task++)); do
+    env SLURM_ARRAY_JOB_ID="$job" SLURM_ARRAY_TASK_ID="$task" "${env[@]}" sh -c "$wrap" \
+        >"slurm-${job}_$task.out" 2>&1 || { status=$? && ((status > high)) && high=$status; }
+done
+exit $high
 EOF
-chmod +x "$tmp/bin/standin" "$tmp/bin/sbatch"
-[ "${DOCTEST_SBATCH-}" != real ] || rm "$tmp/bin/sbatch"
+cat >"$tmp/bin/sinfo" <<'EOF'
+#!/bin/sh
+[ "$*" = "-o %c %m" ] || { echo "sinfo: the stand-in takes -o '%c %m' alone" >&2 && exit 1; }
+printf 'CPUS MEMORY\n8 65536\n'
+EOF
+chmod +x "$tmp/bin/standin" "$tmp/bin/sbatch" "$tmp/bin/sinfo"
+[ "${DOCTEST_SBATCH-}" != real ] || rm "$tmp/bin/sbatch" "$tmp/bin/sinfo"
 for name in mu_pelk pelk_varn mu_rab nol2fex; do ln -s standin "$tmp/bin/$name"; done
 ln -s "$dalk" "$tmp/bin/dalk"
 ln -s "$(dirname "$dalk")/dalk-axis" "$tmp/bin/dalk-axis" # built beside it
@@ -169,7 +172,8 @@ run_console() {
     [ -z "$cmd" ] || cmds+=("$cmd") wants+=("$want")
     for i in "${!cmds[@]}"; do
         if reason=$(skipped "${cmds[i]}"); then echo "not run: ${cmds[i]} ($reason)" && unset "cmds[i]" && continue; fi
-        script+="printf '\\001%d\\n' $i"$'\n'"${cmds[i]}"$'\n'
+        # the mark keeps $? as the command before left it
+        script+="doctest_status=\$?; printf '\\001%d\\n' $i; (exit \$doctest_status)"$'\n'"${cmds[i]}"$'\n'
     done
     (cd "$work" && bash -c "$script" </dev/null >"$tmp/out" 2>&1)
     IFS= read -rd '' out <"$tmp/out"
