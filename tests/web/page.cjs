@@ -6,57 +6,19 @@
 //   W3C WebDriver, under Xvfb). EXPECTED holds, for line N of the vectors
 //   file: N.args, N.status, N.out, N.err and, for the first, N.bat (dalk.exe's).
 "use strict";
-const fs = require("fs"), path = require("path"), { spawn } = require("child_process");
+const fs = require("fs"), path = require("path"), drivers = require("./drivers.cjs");
 const [engine, pageFile, expected, scratch] = process.argv.slice(2);
 const url = "file://" + path.resolve(pageFile) + "#";
 let passed = 0, failed = 0;
 const verdict = (ok, what) => (ok ? passed++ : (failed++, console.log(`FAIL (${engine}): ${what}`)));
 
-// Each driver: goto(url), run(fn, ...args) runs fn (async) in the page, tab().
-async function puppeteerDriver(options) {
-  const browser = await require("puppeteer-core").launch({ headless: true, userDataDir: path.join(scratch, engine), ...options });
-  const page = await browser.newPage();
-  await page.setViewport({ width: 375, height: 800 });
-  return { goto: (u) => page.goto(u), run: (fn, ...a) => page.evaluate(fn, ...a), tab: () => page.keyboard.press("Tab"), close: () => browser.close() };
-}
-async function webdriver() { // WebKitGTK's own driver, on 127.0.0.1 only
-  const port = 4444 + (process.pid % 1000), base = `http://127.0.0.1:${port}`;
-  const driver = spawn("WebKitWebDriver", [`--port=${port}`, "--host=127.0.0.1"], { stdio: "ignore" });
-  process.on("exit", () => driver.kill()); // by its pid, however the test ends
-  const call = async (method, where, body) => {
-    const r = await (await fetch(base + where, { method, body: body && JSON.stringify(body) })).json();
-    if (r.value?.error) throw new Error(`${where}: ${r.value.message}`);
-    return r.value;
-  };
-  for (let tries = 0; ; tries++) {
-    try { await call("GET", "/status"); break; } catch (e) { if (tries > 50) throw e; await new Promise((r) => setTimeout(r, 200)); }
-  }
-  const browserOptions = { binary: "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser", args: ["--automation"] };
-  const s = `/session/${(await call("POST", "/session", { capabilities: { alwaysMatch: { "webkitgtk:browserOptions": browserOptions } } })).sessionId}`;
-  await call("POST", s + "/window/rect", { width: 375, height: 800 });
-  await call("POST", s + "/timeouts", { script: 60000 }); // past settled's own bound
-  const key = (type) => ({ type, value: "\uE004" });
-  return {
-    goto: (u) => call("POST", s + "/url", { url: u }),
-    run: (fn, ...a) => call("POST", s + "/execute/async", { args: a,
-      script: `const done = arguments[arguments.length - 1]; (${fn})(...[...arguments].slice(0, -1)).then(done, (e) => done("error: " + e));` }),
-    tab: () => call("POST", s + "/actions", { actions: [{ type: "key", id: "keys", actions: [key("keyDown"), key("keyUp")] }] }),
-    close: () => call("DELETE", s).catch(() => {}),
-  };
-}
-const chromiumFlags = ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-background-networking", "--disable-component-update", "--disable-sync"];
-const drivers = {
-  chromium: () => puppeteerDriver({ executablePath: "/usr/bin/chromium", args: chromiumFlags }),
-  // Links out of the Tab order, as Safari has them by default.
-  firefox: () => puppeteerDriver({ browser: "firefox", executablePath: "/usr/bin/firefox-esr", extraPrefsFirefox: { "accessibility.tabfocus": 3 } }),
-  webkit: webdriver,
-};
-
-// In the page: until the status is a run's end, within 30 s; then what is on
-// screen and the bytes each download offers.
+// In the page: until the status is an action's end, and a script's downloads
+// are ready, within 30 s; then what is on screen (a part is shown when it
+// takes room) and the bytes each download offers.
 async function settled(minimum) {
   const $ = (id) => document.getElementById(id), start = Date.now(), sleep = (ms) => new Promise((r) => setTimeout(r, ms));
-  while (Date.now() - start < minimum || !/^(Exit status|Not run)/.test($("status").textContent)) {
+  const done = () => /^(Wrote|Not )/.test($("status").textContent) && !($("status").textContent.startsWith("Wrote") && ($("sh").disabled || $("bat").disabled));
+  while (Date.now() - start < minimum || !done()) {
     if (Date.now() - start > 30000) return { status: "timed out: " + $("status").textContent };
     await sleep(50);
   }
@@ -67,8 +29,11 @@ async function settled(minimum) {
     for (let i = 0; i < b.length; i += 32768) s += String.fromCharCode(...b.subarray(i, i + 32768));
     return btoa(s);
   };
+  const shown = (id) => $(id).getBoundingClientRect().width * $(id).getBoundingClientRect().height > 0;
   return { status: $("status").textContent, warnings: [...document.querySelectorAll("#warnings li")].map((e) => e.textContent),
-    sh: await bytes("sh"), bat: await bytes("bat"), cmd: $("cmd").value, fields: [1, 2, 3, 4, 5, 6].map((i) => $("a" + i).value) };
+    sh: await bytes("sh"), bat: await bytes("bat"), cmd: $("cmd").value, fields: [1, 2, 3, 4, 5, 6].map((i) => $("a" + i).value),
+    shown: ["downloads", "fitted", "plotbox", "blocks"].filter(shown), result: $("result").textContent, hash: decodeURIComponent(location.hash),
+    rows: [...document.querySelectorAll("#residuals tbody tr")].map((r) => r.textContent), circles: $("plot").querySelectorAll("circle").length };
 }
 // In the page: each command line in turn, as typed and submitted, none waited for.
 async function submit(lines) {
@@ -83,16 +48,24 @@ async function submit(lines) {
 const open = async (dv, fragment) => { await dv.goto("about:blank"); await dv.goto(url + encodeURIComponent(fragment)); };
 const bytes = (b64) => Buffer.from(b64 ?? "", "base64");
 const native = (args) => require("child_process").execFileSync(path.join(expected, "dalk"), args.split(" "));
+const names = ["from", "axis1", "to", "axis2", "delta", "theta0"];
+const nativeAxis = (args, input) => require("child_process").spawnSync(path.join(expected, "dalk-axis"), args.split(" "), { input });
+// In the page: the measurements typed and the fit's button clicked.
+async function fit(text) {
+  document.getElementById("measured").value = text;
+  document.getElementById("fit").click();
+}
 
 (async () => {
-  const dv = await drivers[engine]();
+  const dv = await drivers[engine](scratch);
   for (let n = 1; fs.existsSync(path.join(expected, n + ".args")); n++) {
     const want = (ext) => fs.readFileSync(path.join(expected, n + "." + ext));
     const args = want("args").toString().trim(), status = Number(want("status"));
     await open(dv, args);
     const got = await dv.run(settled, 0);
-    const text = status ? ": " + (status === 1 ? want("out") : want("err")) : "";
-    verdict(got.status === `Exit status ${status}${text}`, `dalk ${args}: shows "${got.status}"`);
+    const text = status === 1 ? want("out") : want("err");
+    verdict(status ? got.status === `Not written (status ${status}): ${text.toString().trim()}` : got.status.startsWith("Wrote the script: "),
+      `dalk ${args}: shows "${got.status}"`);
     if (status === 0) verdict(bytes(got.sh).equals(want("out")), `recon.sh of dalk ${args}`);
     if (fs.existsSync(path.join(expected, n + ".bat"))) verdict(bytes(got.bat).equals(want("bat")), `recon.bat of dalk ${args}`);
   }
@@ -121,21 +94,40 @@ const native = (args) => require("child_process").execFileSync(path.join(expecte
     document.getElementById("form").requestSubmit();
   }).then(() => dv.run(settled, 0));
   verdict(bytes(typed.sh).equals(native("10 100.3 12 100.9 1.0 5")) && typed.fields[4] === "1.0", `delta left empty: ${typed.fields}`);
-  // Three measurements: the least-squares command, residuals, the plot; and
-  // the link that carries them, opened again.
-  await open(dv, "0 1 2047 2");
-  const fit = await dv.run(async () => {
-    document.getElementById("measured").value = "100 1023.60\n1000 1024.31\n1900 1024.95";
-    document.getElementById("fit").click();
-  }).then(() => dv.run(settled, 0));
-  const drawn = () => dv.run(async () => decodeURIComponent(location.hash) + " " + [...document.querySelectorAll("#residuals td, #plot circle")]
-    .map((e) => e.textContent || e.tagName).join(" "));
-  const shown = await drawn(), link = "#0 1023.536667 2047 1025.071917;100 1023.60;1000 1024.31;1900 1024.95";
-  verdict(fit.cmd === "dalk " + link.slice(1, 31) && bytes(fit.sh).equals(native(link.slice(1, 31))) && shown.startsWith(link) &&
-    shown.includes("100 1023.60 1023.611694 -0.011694") && shown.match(/circle/g)?.length === 3, `fit: ${fit.cmd}; ${shown}`);
+  // Fits, as dalk-axis makes them: the command and the script, a tie as an
+  // exact %.6f rounds it, the residuals and the plot; the link that carries
+  // them, opened again; a refused fit after a good one, and a run after it,
+  // each leaving nothing of the one before; and no plot after a plain run.
+  const guide = "100 1023.60\n1000 1024.31\n1900 1024.95", fitted = async (from, to, text) => {
+    await open(dv, `${from} 1 ${to} 2`);
+    await dv.run(settled, 0);
+    await dv.run(fit, text);
+    return dv.run(settled, 0);
+  };
+  for (const [from, to, text] of [[0, 10, "0 1.0078125\n10 1.0078125"], [-5, 5, "# slice axis\r\n-3 1e3\r\n4 -2.5d1\r\n"], [0, 2047, guide]]) {
+    var good = await fitted(from, to, text), command = nativeAxis(`${from} ${to}`, text).stdout.toString().trim();
+    verdict(good.cmd === command && bytes(good.sh).equals(native(command.slice(5))) && good.shown.join() === "downloads,fitted,plotbox,blocks",
+      `fit of ${JSON.stringify(text)}: ${good.cmd}, want ${command}; shown ${good.shown}`);
+  }
+  const link = "#0 1023.536667 2047 1025.071917;100 1023.60;1000 1024.31;1900 1024.95";
+  const plotName = "Plot of the measurements and their residuals";
+  verdict(good.hash === link && good.rows[0] === "1001023.601023.611694-0.011694" && good.circles === 6 &&
+    (await dv.has("plot", plotName, ["img", "image"])), `fit: ${good.hash}; ${good.rows}; ${good.circles} circles`);
   await open(dv, link.slice(1));
-  await dv.run(settled, 0);
-  verdict((await drawn()) === shown, `the fit's link shows ${await drawn()}`);
+  const again = await dv.run(settled, 0);
+  verdict(again.cmd === good.cmd && again.rows.join() === good.rows.join() && again.circles === 6, `the fit's link shows ${again.cmd}, ${again.rows}`);
+  await dv.run(fit, "100 1023,60");
+  const refused = await dv.run(settled, 0), why = nativeAxis("0 2047", "100 1023,60").stderr.toString().trim();
+  verdict(refused.status === `Not written (status 1): ${why}` && !refused.shown.length && !refused.rows.length && refused.sh === null &&
+    refused.hash === "#0 1023.536667 2047 1025.071917;100 1023,60", `a refused fit after a good one: ${refused.status}; shown ${refused.shown}; ${refused.hash}`);
+  await dv.run(submit, ["10 100.3 12 100.9"]);
+  const plain = await dv.run(settled, 0);
+  verdict(plain.status === "Wrote the script: 3 slices." && !plain.result.includes("dalk-axis") && plain.shown.join() === "downloads,blocks" &&
+    !(await dv.has("plot", plotName, ["img", "image"])) && plain.hash === "#10 100.3 12 100.9", `a run after a refused fit: ${plain.status}; shown ${plain.shown}; ${plain.hash}`);
+  // Each field's accessible name is its name alone, whatever it holds.
+  const named = await Promise.all([...names, "measurements: slice axis"].map((name, i) => dv.has(i < 6 ? "a" + (i + 1) : "measured", name, ["textbox"])));
+  verdict(named.every(Boolean), `the fields' accessible names: ${named}`);
+  await fitted(0, 2047, guide);
   // The downloads by Tab from the fit button, with links out of the Tab order;
   // no horizontal scrolling at 375 px; axe-core finds nothing.
   await dv.run(async () => document.getElementById("fit").focus());
