@@ -281,7 +281,7 @@ int run_dalk_axis(int argc, const char *const *argv, int in_fd, int out_fd, int 
     if (!refusal.empty()) return refuse(err_fd, refusal);
 
     axis_fit fit = fit_measurements(run.values.data(), run.values.size());
-    if (fit.count_b == 0) return refuse(err_fd, slices_refusal(run, fit));
+    if (!fit.two_slices) return refuse(err_fd, slices_refusal(run, fit));
 
     std::string command;
     run_params line{};

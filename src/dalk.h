@@ -137,12 +137,11 @@ struct axis_fit {
     int64_t pivot;      // the mean slice, rounded down
     double mean_offset; // the mean slice less the pivot, from 0 up to 1
     double mean_axis;
-    double sxx;               // the sum of the squared distances of the slices from their mean
-    double slope;             // 0 for measurements at one slice, which have no line
-    double sse;               // the sum of the squared residuals against the line
-    int32_t slice_a, slice_b; // the first two distinct slices, and how often each comes
-    size_t count_a, count_b;  // count_b is 0 when all are at slice_a
-    bool third_slice;         // a third distinct slice comes
+    double sxx;      // the sum of the squared distances of the slices from their mean
+    double slope;    // 0 for measurements at one slice, which have no line
+    double sse;      // the sum of the squared residuals against the line
+    int32_t slice_a; // the first measurement's slice
+    bool two_slices; // some measurement lies at another
 };
 axis_fit fit_measurements(const measurement *m, size_t count);
 double fitted_axis(const axis_fit &fit, int32_t slice);

@@ -32,21 +32,9 @@ axis_fit fit_measurements(const measurement *m, size_t count) {
     fit.pivot = slices / n - (slices % n < 0 ? 1 : 0);
     fit.mean_offset = static_cast<double>(slices - fit.pivot * n) / static_cast<double>(n);
 
-    // The two first distinct slices and how often each comes, and whether a
-    // third does: enough to tell when the others of a measurement still
-    // have two slices.
     fit.slice_a = m[0].slice;
-    for (size_t i = 0; i < count; ++i) {
-        int32_t s = m[i].slice;
-        if (s == fit.slice_a) {
-            ++fit.count_a;
-        } else if (fit.count_b == 0 || s == fit.slice_b) {
-            fit.slice_b = s;
-            ++fit.count_b;
-        } else {
-            fit.third_slice = true;
-        }
-    }
+    for (size_t i = 0; i < count && !fit.two_slices; ++i)
+        fit.two_slices = m[i].slice != fit.slice_a;
 
     double axes = 0, again = 0, sxy = 0, sse = 0;
     for (size_t i = 0; i < count; ++i) axes += m[i].axis;
@@ -61,7 +49,7 @@ axis_fit fit_measurements(const measurement *m, size_t count) {
         fit.sxx += dx * dx;
         sxy += dx * (m[i].axis - fit.mean_axis);
     }
-    if (fit.count_b == 0) return fit; // one slice has no line; dalk-axis refuses it
+    if (!fit.two_slices) return fit; // one slice has no line; dalk-axis refuses it
     fit.slope = sxy / fit.sxx;
     for (size_t i = 0; i < count; ++i) {
         double r = m[i].axis - fitted_axis(fit, m[i].slice);
@@ -81,14 +69,14 @@ double fitted_axis(const axis_fit &fit, int32_t slice) {
 // the standard error s / sqrt(1 - h), s the standard deviation of the
 // others about their line (n - 3 degrees of freedom). Five measurements at
 // least, so that the others give two; fewer leave too little to tell a slip
-// from scatter. The standard error is counted as at least a millionth, the
+// from scatter. Where the others lie at one slice, h is 1: 1 - h is 0, or
+// within rounding of it, where the standard error grows as 1 / sqrt(1 - h)
+// and names nothing. The standard error is counted as at least a millionth, the
 // last decimal of the command, and the spacing of floats at the measured
 // value: the scatter of measurements that lie on one line exactly is
 // rounding, which would name any other measurement.
 bool far_off(const axis_fit &fit, const measurement &m, far_off_reading &reading) {
     if (fit.count < far_off_count_min) return false;
-    bool alone = (m.slice == fit.slice_a ? fit.count_a : fit.count_b) == 1;
-    if (!fit.third_slice && alone) return false; // the others lie at one slice
     double n = static_cast<double>(fit.count);
     double dx = centred(fit, m.slice);
     double free = 1 - (1 / n + dx * dx / fit.sxx); // 1 - h
